@@ -1,0 +1,69 @@
+#include "core/channel.h"
+
+#include <cstring>
+
+#include "platform/stdio.h"
+
+namespace qlx {
+namespace {
+
+Result<std::size_t> read_standard_input_into(void*, std::span<std::byte> buffer) {
+  return read_standard_input(buffer);
+}
+
+/// Fills `buffer` completely; returns how many bytes arrived before the input ended.
+Result<std::size_t> read_fully(ByteSource source, std::span<std::byte> buffer) {
+  std::size_t filled = 0;
+  while (filled < buffer.size()) {
+    auto got = source.read(source.context, buffer.subspan(filled));
+    if (!got) return fail(std::move(got.error()));
+    if (*got == 0) break;
+    filled += *got;
+  }
+  return filled;
+}
+
+}  // namespace
+
+ByteSource standard_input_source() { return ByteSource{&read_standard_input_into, nullptr}; }
+
+Result<std::optional<Json>> read_message(ByteSource source) {
+  std::byte prefix[4];
+  auto got = read_fully(source, prefix);
+  if (!got) return fail(std::move(got.error()));
+  if (*got < sizeof prefix) return std::nullopt;  // the browser closed stdin: end quietly
+
+  const std::uint32_t length = std::to_integer<std::uint32_t>(prefix[0]) |
+                               std::to_integer<std::uint32_t>(prefix[1]) << 8 |
+                               std::to_integer<std::uint32_t>(prefix[2]) << 16 |
+                               std::to_integer<std::uint32_t>(prefix[3]) << 24;
+  if (length > kMaxMessageBytes) return fail("Native message too large");
+
+  std::string body(length, '\0');
+  auto body_got = read_fully(source, std::as_writable_bytes(std::span(body)));
+  if (!body_got) return fail(std::move(body_got.error()));
+  if (*body_got < length) return fail("failed to fill whole buffer");
+
+  auto value = parse_json(body);
+  if (!value) return fail(std::move(value.error()));
+  return std::optional<Json>(std::move(*value));
+}
+
+Result<std::optional<Json>> read_message() { return read_message(standard_input_source()); }
+
+std::string frame_reply(const Json& reply) {
+  std::string frame;
+  frame.reserve(128);
+  frame.append(4, '\0');
+  frame += to_compact_json(reply);
+  const auto length = static_cast<std::uint32_t>(frame.size() - 4);
+  for (int i = 0; i < 4; ++i) frame[i] = static_cast<char>((length >> (8 * i)) & 0xFF);
+  return frame;
+}
+
+Result<void> write_reply(const Json& reply) {
+  const std::string frame = frame_reply(reply);
+  return write_standard_output(std::as_bytes(std::span(frame)));
+}
+
+}  // namespace qlx

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "core/failure.h"
+#include "core/json.h"
+
+namespace qlx {
+
+/// Largest inbound body; a larger announced length is refused unread.
+inline constexpr std::uint32_t kMaxMessageBytes = 2'097'152;
+
+/// Where frames are read from: `read` fills at most `buffer.size()` bytes and
+/// returns the count, 0 meaning the input has ended.
+struct ByteSource {
+  Result<std::size_t> (*read)(void* context, std::span<std::byte> buffer);
+  void* context;
+};
+
+/// The process's standard input.
+ByteSource standard_input_source();
+
+/// Reads one frame (4-byte little-endian length, then the body) and parses the
+/// body.  nullopt: the input ended before a complete length.  Failures:
+/// "Native message too large" (body not read), "failed to fill whole buffer",
+/// a read's system text, or the JSON reader's text.
+Result<std::optional<Json>> read_message(ByteSource source);
+Result<std::optional<Json>> read_message();
+
+/// The bytes of one reply frame: length, then the compact body.
+std::string frame_reply(const Json& reply);
+
+/// Writes one reply frame to standard output.
+Result<void> write_reply(const Json& reply);
+
+}  // namespace qlx

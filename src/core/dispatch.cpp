@@ -1,0 +1,39 @@
+#include "core/dispatch.h"
+
+#include <array>
+#include <utility>
+
+namespace qlx {
+
+Json error_reply(std::string_view text) {
+  Json reply = Json::object();
+  reply["error"] = text;
+  reply["ok"] = false;
+  return reply;
+}
+
+Result<Json> handle_ping(const Json&) {
+  Json reply = Json::object();
+  reply["host"] = kHostName;
+  reply["ok"] = true;
+  reply["version"] = kHostVersion;
+  return reply;
+}
+
+Result<Json> dispatch_message(const Json& message) {
+  static constexpr std::array<std::pair<std::string_view, Handler>, 1> kHandlers{{
+      {"ping", &handle_ping},
+  }};
+  if (message.is_object()) {
+    const auto type = message.find("type");
+    if (type != message.end() && type->is_string()) {
+      const auto& name = type->get_ref<const std::string&>();
+      for (const auto& [type_name, handler] : kHandlers) {
+        if (name == type_name) return handler(message);
+      }
+    }
+  }
+  return error_reply("Unknown message type");
+}
+
+}  // namespace qlx

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "core/failure.h"
+
+namespace qlx {
+
+/// The value tree: objects keep their members in ascending byte order of the
+/// names; numbers are unsigned 64-bit, signed 64-bit or double.
+using Json = nlohmann::json;
+
+/// Deepest nesting of arrays and objects that parse_json accepts.
+inline constexpr int kMaxJsonDepth = 127;
+
+/// Strict RFC 8259 reader.  On failure the text is the fault's description,
+/// " at line ", the line (from 1) and " column ", the column (bytes read on that
+/// line): "EOF while parsing a value at line 1 column 0".
+Result<Json> parse_json(std::string_view text);
+
+/// The form of replies: no white space, members in byte order of their names.
+std::string to_compact_json(const Json& value);
+
+/// The form of files: two spaces per level, "\n" line breaks, ": " after names,
+/// no line break after the last closing bracket.
+std::string to_indented_json(const Json& value);
+
+/// Appends `text` as a quoted JSON string with the host's escapes (for writers
+/// that lay out a record in a fixed member order).
+void append_json_string(std::string& out, std::string_view text);
+
+/// Whether `bytes` is well-formed UTF-8 (no overlongs, no surrogates, at most U+10FFFF).
+bool is_valid_utf8(std::string_view bytes);
+
+}  // namespace qlx

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "core/failure.h"
+
+namespace qlx {
+
+/// A native path: UTF-16 on Windows (any sequence of units), bytes on POSIX.
+using Path = std::filesystem::path;
+
+/// One attempt to create one directory (no parents).  On POSIX the directory
+/// gets mode 0700: the tree holds the user's own browser files.
+enum class CreateDirStatus { kCreated, kParentMissing, kFailed };
+struct CreateDirResult {
+  CreateDirStatus status;
+  Failure failure;  // the system text, unless kCreated
+};
+CreateDirResult create_directory(const Path& path);
+
+/// Metadata queries; both follow links and treat any failure as "no".
+bool path_exists(const Path& path);
+bool is_directory(const Path& path);
+
+/// Length of the file in bytes, following links.
+Result<std::uint64_t> file_size(const Path& path);
+
+/// Creates the file or truncates it, writes all of `bytes` and closes it.  On
+/// POSIX a new file gets mode 0600.
+Result<void> write_file(const Path& path, std::string_view bytes);
+
+/// The whole content of a file.
+Result<std::string> read_file(const Path& path);
+
+/// Deletes a file.  Callers doing clean-up ignore the result.
+Result<void> remove_file(const Path& path);
+
+/// A file opened for appending only; closed when the record goes out of scope.
+struct AppendFile {
+  std::intptr_t native = -1;  // a descriptor or a HANDLE
+  AppendFile() = default;
+  explicit AppendFile(std::intptr_t n) : native(n) {}
+  AppendFile(AppendFile&& other) noexcept : native(other.native) { other.native = -1; }
+  AppendFile& operator=(AppendFile&&) = delete;
+  AppendFile(const AppendFile&) = delete;
+  ~AppendFile();
+};
+
+/// Opens an existing file for appending; never creates or truncates it (a
+/// missing file gives the system's file-not-found text).
+Result<AppendFile> open_for_append(const Path& path);
+
+/// Writes all of `bytes` at the end of the file, continuing after partial
+/// writes; a write that accepts nothing gives "failed to write whole buffer".
+Result<void> append_all(AppendFile& file, std::string_view bytes);
+
+/// The path as UTF-8 text; on Windows unpaired surrogates become U+FFFD.
+std::string path_to_utf8(const Path& path);
+
+/// The full path of the running executable, or a failure.
+Result<Path> current_executable_path();
+
+}  // namespace qlx
