@@ -3,6 +3,9 @@
 #include <array>
 #include <utility>
 
+#include "transfer/blob_import.h"
+#include "transfer/blob_reception.h"
+
 namespace qlx {
 
 Json error_reply(std::string_view text) {
@@ -21,8 +24,11 @@ Result<Json> handle_ping(const Json&) {
 }
 
 Result<Json> dispatch_message(const Json& message) {
-  static constexpr std::array<std::pair<std::string_view, Handler>, 1> kHandlers{{
+  static constexpr std::array<std::pair<std::string_view, Handler>, 4> kHandlers{{
       {"ping", &handle_ping},
+      {"blob_begin", &handle_blob_begin},
+      {"blob_chunk", &handle_blob_chunk},
+      {"blob_end", &handle_blob_end},
   }};
   if (message.is_object()) {
     const auto type = message.find("type");

@@ -12,8 +12,7 @@
 namespace qlx {
 
 Result<Json> submit_handoff(HandoffKind kind, const Json& body,
-                            const std::function<void()>& after_request_written,
-                            PollPolicy policy) {
+                            const std::function<void()>& after_request_written, PollPolicy policy) {
   static std::atomic<int> counter{0};
   const std::string id = "00000000-0000-4000-8000-" + std::to_string(100000000000 + ++counter);
   auto inbox = inbox_dir();
@@ -25,7 +24,8 @@ Result<Json> submit_handoff(HandoffKind kind, const Json& body,
   const Path request = *inbox / (id + ".json");
   const Path result = *results / (id + ".json");
   if (kind == HandoffKind::kAddDownload) (void)remove_file(result);
-  if (auto written = write_file(request, to_indented_json(body)); !written) return fail(written.error());
+  if (auto written = write_file(request, to_indented_json(body)); !written)
+    return fail(written.error());
   if (after_request_written) after_request_written();
   const bool launched = false;
   for (int poll = 0; poll < policy.polls; ++poll) {

@@ -38,17 +38,17 @@ Result<Path> inbox_results_dir() {
 
 Result<void> ensure_dir(const Path& path) {
   if (path.empty()) return {};
-  auto made = create_directory(path);
+  auto made = qlx::create_directory(path);
   if (made.status == CreateDirStatus::kCreated) return {};
   if (made.status == CreateDirStatus::kParentMissing) {
     if (!path.has_parent_path() || path.parent_path() == path) {
       return fail("failed to create whole tree");
     }
     if (auto parent = ensure_dir(path.parent_path()); !parent) return parent;
-    made = create_directory(path);
+    made = qlx::create_directory(path);
     if (made.status == CreateDirStatus::kCreated) return {};
   }
-  if (is_directory(path)) return {};
+  if (qlx::is_directory(path)) return {};
   return fail(made.failure);
 }
 

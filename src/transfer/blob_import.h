@@ -1,0 +1,27 @@
+#pragma once
+
+// Ending a browser transfer: blob_end checks the partial file against the
+// announced size and hands its path to the download manager as an
+// "import_browser_file" request.
+
+#include "core/failure.h"
+#include "core/json.h"
+#include "handoff/submit_handoff.h"
+
+namespace qlx {
+
+/// "blob_end": checks "transfer_id"; both transfer files must exist ("browser
+/// transfer was not started"); a non-negative integer "expected_size" must
+/// equal the partial file's length ("browser transfer size mismatch: expected
+/// <n> bytes, received <m>").  Then submits the seven-member import request
+/// ("content_type", "filename", "referrer", "source_url" from the metadata
+/// file, "source" from this message, "temp_path" the partial file's path in
+/// UTF-8, "type" "import_browser_file"), deleting the metadata file right
+/// after the request file is written, and returns the handoff's reply.
+/// `policy` sets the wait for the download manager's result.
+Result<Json> end_transfer(const Json& message, PollPolicy policy);
+
+/// end_transfer with the real wait: 700 polls, 50 ms apart.
+Result<Json> handle_blob_end(const Json& message);
+
+}  // namespace qlx

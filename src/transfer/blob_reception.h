@@ -1,0 +1,30 @@
+#pragma once
+
+// Receiving a browser-generated file: blob_begin announces it, each
+// blob_chunk carries some of its bytes in Base64.
+
+#include <cstddef>
+
+#include "core/failure.h"
+#include "core/json.h"
+
+namespace qlx {
+
+/// The longest "data_base64" text one chunk may carry (675,000 bytes decoded).
+inline constexpr std::size_t kMaxChunkBase64 = 900'000;
+
+/// "blob_begin": checks "transfer_id", creates the transfers directory,
+/// deletes the id's old files, creates the partial file empty and writes the
+/// metadata file ("content_type", "expected_size" from "size", "filename",
+/// "referrer", "source_url").  Reply {"ok":true,"transfer_id":<id>}.
+Result<Json> handle_blob_begin(const Json& message);
+
+/// "blob_chunk": checks "transfer_id", the chunk's length and its Base64,
+/// then appends the bytes to the partial file, which must exist already.  A
+/// transfer whose metadata file is gone (handed over to the download manager,
+/// or a blob_begin that failed half-way) is no longer receiving: "browser
+/// transfer was not started", and the partial file is left untouched.
+/// Reply {"ok":true,"received":<bytes of this chunk>}.
+Result<Json> handle_blob_chunk(const Json& message);
+
+}  // namespace qlx
