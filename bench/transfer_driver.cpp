@@ -10,6 +10,7 @@
 //   transfer_driver [file MiB, default 64] [scratch folder, default beside the build]
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -191,7 +192,7 @@ int main(int argc, char** argv) {
   const fs::path host_program = scratch / "app" / "qlx-native-host";
   fs::copy_file(bin_dir / "qlx-native-host", host_program);
   if (!fs::exists(bin_dir / "stand-in-manager")) die("no stand-in-manager beside the driver");
-  fs::copy_file(bin_dir / "stand-in-manager", scratch / "app" / "velmont-download-manager");
+  fs::copy_file(bin_dir / "stand-in-manager", scratch / "app" / "velmont-download-manager.exe");
 
   std::string file(mib << 20, '\0');
   std::mt19937_64 random(20'260'101);
@@ -230,7 +231,11 @@ int main(int argc, char** argv) {
   const long rss_kib = peak_rss_kib(host.pid);
   ::close(host.input);
   int status = 0;
-  ::waitpid(host.pid, &status, 0);
+  struct rusage usage {};
+  ::wait4(host.pid, &status, 0, &usage);
+  const double host_cpu_seconds =
+      static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+      static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   if (end_reply.find(R"("ok":true)") == std::string::npos) die("end: " + end_reply);
   if (!fs::is_empty(scratch / "host-stderr")) die("the host wrote to stderr");
   const fs::path partial = scratch / "local" / "Velmont" / "QLX" / "browser-transfers" /
@@ -248,6 +253,7 @@ int main(int argc, char** argv) {
   std::printf("host transfer, first frame to last reply: %.3f s, %.0f MB/s\n", seconds, rate);
   std::printf("  of which the chunks: %.3f s, %.0f MB/s; blob_end and import: %.3f s\n",
               chunk_seconds, megabytes / chunk_seconds, seconds - chunk_seconds);
+  std::printf("host processor time (user and system): %.3f s\n", host_cpu_seconds);
   std::printf("host peak resident memory: %.1f MiB\n", static_cast<double>(rss_kib) / 1024.0);
   std::printf("base64 -d into a file: %.3f s, %.0f MB/s\n", coreutils_seconds, coreutils_rate);
   std::printf("host rate / base64 -d rate: %.2f\n", rate / coreutils_rate);
