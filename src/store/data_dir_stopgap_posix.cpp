@@ -1,55 +1,18 @@
-// STOPGAP for the transfer branch until the data directory lands on main:
-// $XDG_DATA_HOME or $HOME/.local/share, then Velmont/QLX.  Removed on merge.
-#include <cerrno>
+// STOPGAP until the data directory lands on main: $XDG_DATA_HOME or
+// $HOME/.local/share.  Removed on merge.
 #include <cstdlib>
 
+#include "core/failure.h"
 #include "platform/fs.h"
-#include "store/data_dir.h"
 
 namespace qlx {
 
-Result<Path> data_dir() {
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
-    return Path(xdg) / "Velmont" / "QLX";
-  }
+Result<Path> stopgap_local_app_data() {
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) return Path(xdg);
   if (const char* home = std::getenv("HOME"); home && *home) {
-    return Path(home) / ".local" / "share" / "Velmont" / "QLX";
+    return Path(home) / ".local" / "share";
   }
   return fail("No local data directory");
-}
-
-Result<Path> browser_transfers_dir() {
-  auto dir = data_dir();
-  if (!dir) return dir;
-  return *dir / "browser-transfers";
-}
-
-Result<Path> inbox_dir() {
-  auto dir = data_dir();
-  if (!dir) return dir;
-  return *dir / "inbox";
-}
-
-Result<Path> inbox_results_dir() {
-  auto dir = data_dir();
-  if (!dir) return dir;
-  return *dir / "inbox-results";
-}
-
-Result<void> ensure_dir(const Path& path) {
-  if (path.empty()) return {};
-  auto made = qlx::create_directory(path);
-  if (made.status == CreateDirStatus::kCreated) return {};
-  if (made.status == CreateDirStatus::kParentMissing) {
-    if (!path.has_parent_path() || path.parent_path() == path) {
-      return fail("failed to create whole tree");
-    }
-    if (auto parent = ensure_dir(path.parent_path()); !parent) return parent;
-    made = qlx::create_directory(path);
-    if (made.status == CreateDirStatus::kCreated) return {};
-  }
-  if (qlx::is_directory(path)) return {};
-  return fail(made.failure);
 }
 
 }  // namespace qlx

@@ -1,0 +1,105 @@
+// blob_end in-process, with a short wait for the download manager and
+// metadata files that only a foreign writer could leave behind.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "platform/fs.h"
+#include "support/host_session.h"
+#include "transfer/blob_import.h"
+#include "transfer/blob_reception.h"
+
+namespace qlx {
+namespace {
+
+void set_env(const EnvChange& change) {
+#ifdef _WIN32
+  _putenv_s(change.name.c_str(), change.value.value_or("").c_str());
+#else
+  if (change.value) {
+    setenv(change.name.c_str(), change.value->c_str(), 1);
+  } else {
+    unsetenv(change.name.c_str());
+  }
+#endif
+}
+
+constexpr PollPolicy kShortWait{3, std::chrono::milliseconds(1)};
+
+/// This process uses a fresh local application-data folder.
+class TransferImport : public testing::Test {
+ protected:
+  testing_support::TempDir local;
+  Path data = testing_support::data_dir_under(local.path);
+  std::vector<EnvChange> saved;
+
+  void SetUp() override {
+    for (const EnvChange& change : testing_support::local_app_data_env(local.path)) {
+      const char* old = std::getenv(change.name.c_str());
+      saved.push_back({change.name, old ? std::optional<std::string>(old) : std::nullopt});
+      set_env(change);
+    }
+  }
+  void TearDown() override {
+    for (const EnvChange& change : saved) set_env(change);
+  }
+
+  Json message(std::string_view text) {
+    auto parsed = parse_json(text);
+    EXPECT_TRUE(parsed) << text;
+    return parsed ? *parsed : Json();
+  }
+  Path transfer_file(std::string_view name) { return data / "browser-transfers" / name; }
+};
+
+TEST_F(TransferImport, TimeoutWithdrawsTheRequestButKeepsTheHandover) {
+  ASSERT_TRUE(handle_blob_begin(message(R"({"transfer_id":"waiting-1","size":3})")));
+  ASSERT_TRUE(handle_blob_chunk(message(R"({"transfer_id":"waiting-1","data_base64":"QUJD"})")));
+  auto reply = end_transfer(message(R"({"transfer_id":"waiting-1"})"), kShortWait);
+  ASSERT_TRUE(reply) << reply.error().text;
+  EXPECT_EQ(
+      to_compact_json(*reply),
+      R"({"error":"QLX did not confirm the browser-generated file within 35 seconds","ok":false})");
+  EXPECT_TRUE(std::filesystem::is_empty(data / "inbox"));
+  EXPECT_FALSE(path_exists(transfer_file("waiting-1.json")));
+  EXPECT_EQ(read_file(transfer_file("waiting-1.part")).value_or("<missing>"), "ABC");
+
+  auto again = end_transfer(message(R"({"transfer_id":"waiting-1"})"), kShortWait);
+  ASSERT_FALSE(again);
+  EXPECT_EQ(again.error().text, "browser transfer was not started");
+}
+
+TEST_F(TransferImport, ReadsTheMetadataFileByMemberName) {
+  struct Case {
+    const char* label;
+    const char* metadata;
+    const char* outcome;  // "handed over" or the failure
+  };
+  const Case cases[] = {
+      {"not an object", "[1]", "handed over"},
+      {"size as a string", R"({"expected_size":"12"})", "handed over"},
+      {"size as a double", R"({"expected_size":0.0})", "handed over"},
+      {"size that differs", R"({"expected_size":1})",
+       "browser transfer size mismatch: expected 1 bytes, received 0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    ASSERT_TRUE(handle_blob_begin(message(R"({"transfer_id":"tampered"})")));
+    ASSERT_TRUE(write_file(transfer_file("tampered.json"), c.metadata));
+    auto reply = end_transfer(message(R"({"transfer_id":"tampered"})"), kShortWait);
+    EXPECT_EQ(reply ? "handed over" : reply.error().text, c.outcome);
+  }
+
+  ASSERT_TRUE(handle_blob_begin(message(R"({"transfer_id":"tampered"})")));
+  ASSERT_TRUE(write_file(transfer_file("tampered.json"), "{"));
+  auto reply = end_transfer(message(R"({"transfer_id":"tampered"})"), kShortWait);
+  ASSERT_FALSE(reply);
+  EXPECT_EQ(reply.error().text, parse_json("{").error().text);
+  EXPECT_TRUE(path_exists(transfer_file("tampered.json")));
+}
+
+}  // namespace
+}  // namespace qlx
