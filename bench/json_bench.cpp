@@ -1,6 +1,7 @@
 // parse_json and both writers against nlohmann's own parse and dump, on the
 // two shapes of 2 MiB message the host meets: a blob_chunk that is almost all
-// one Base64 string, and a message of thousands of small members and numbers.
+// one Base64 string, and a message of thousands of small members and numbers;
+// and on an everyday add_download message of a few hundred bytes.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -44,10 +45,20 @@ std::string records_message() {
   return text + "]}";
 }
 
+/// An everyday message: one add_download of a few hundred bytes.
+std::string add_download_message() {
+  return R"({"type":"add_download","url":"https://downloads.example.com/releases/v2.4.1/)"
+         R"(installer-x86_64.msi?token=9f8e7d6c5b4a3210","referrer":"https://example.com/",)"
+         R"("filename":"installer-x86_64.msi","file_size":48211968,"source":"context_menu",)"
+         R"("browser_id":"chrome","extension_id":"abcdefghijklmnopabcdefghijklmnop",)"
+         R"("extension_version":"1.4.2","cookies":null,"headers":{"User-Agent":"Mozilla/5.0"}})";
+}
+
 const std::string& message(int which) {
   static const std::string blob = blob_chunk_message();
   static const std::string records = records_message();
-  return which == 0 ? blob : records;
+  static const std::string add_download = add_download_message();
+  return which == 0 ? blob : which == 1 ? records : add_download;
 }
 
 void parse_ours(benchmark::State& state, int which) {
@@ -96,18 +107,25 @@ void indented_nlohmann(benchmark::State& state, int which) {
 
 constexpr int kBlob = 0;
 constexpr int kRecords = 1;
+constexpr int kAddDownload = 2;
 
 BENCHMARK_CAPTURE(parse_ours, blob_chunk, kBlob);
 BENCHMARK_CAPTURE(parse_nlohmann, blob_chunk, kBlob);
 BENCHMARK_CAPTURE(parse_ours, records, kRecords);
 BENCHMARK_CAPTURE(parse_nlohmann, records, kRecords);
+BENCHMARK_CAPTURE(parse_ours, add_download, kAddDownload);
+BENCHMARK_CAPTURE(parse_nlohmann, add_download, kAddDownload);
 BENCHMARK_CAPTURE(compact_ours, blob_chunk, kBlob);
 BENCHMARK_CAPTURE(compact_nlohmann, blob_chunk, kBlob);
 BENCHMARK_CAPTURE(compact_ours, records, kRecords);
 BENCHMARK_CAPTURE(compact_nlohmann, records, kRecords);
+BENCHMARK_CAPTURE(compact_ours, add_download, kAddDownload);
+BENCHMARK_CAPTURE(compact_nlohmann, add_download, kAddDownload);
 BENCHMARK_CAPTURE(indented_ours, blob_chunk, kBlob);
 BENCHMARK_CAPTURE(indented_nlohmann, blob_chunk, kBlob);
 BENCHMARK_CAPTURE(indented_ours, records, kRecords);
 BENCHMARK_CAPTURE(indented_nlohmann, records, kRecords);
+BENCHMARK_CAPTURE(indented_ours, add_download, kAddDownload);
+BENCHMARK_CAPTURE(indented_nlohmann, add_download, kAddDownload);
 
 }  // namespace
