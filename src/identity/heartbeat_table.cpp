@@ -10,7 +10,10 @@ namespace {
 
 // parse_json checks the whole text first; what follows walks text that is
 // known to be well-formed JSON, to see what a value tree hides: the members of
-// an object in their order, repeated names included.
+// an object in their order, repeated names included.  It still checks every
+// step, so that a text it did not expect ends the walk instead of overrunning.
+
+constexpr std::size_t kBad = std::string_view::npos;
 
 std::size_t skip_white_space(std::string_view text, std::size_t at) {
   while (at < text.size() &&
@@ -20,35 +23,45 @@ std::size_t skip_white_space(std::string_view text, std::size_t at) {
   return at;
 }
 
-/// The end of the string that starts at `at` (on its opening quote).
+/// The end of the string that starts at `at` (on its opening quote), or kBad.
 std::size_t skip_string(std::string_view text, std::size_t at) {
-  for (++at; text[at] != '"'; ++at) {
-    if (text[at] == '\\') ++at;
+  if (at >= text.size() || text[at] != '"') return kBad;
+  for (++at; at < text.size(); ++at) {
+    if (text[at] == '\\') {
+      ++at;
+    } else if (text[at] == '"') {
+      return at + 1;
+    }
   }
-  return at + 1;
+  return kBad;
 }
 
-/// The end of the value that starts at `at`.
+/// The end of the value that starts at `at`, or kBad.
 std::size_t skip_value(std::string_view text, std::size_t at) {
+  if (at >= text.size()) return kBad;
   if (text[at] == '"') return skip_string(text, at);
   if (text[at] == '{' || text[at] == '[') {
     int depth = 0;
-    do {
-      if (text[at] == '"') {
+    while (at < text.size()) {
+      const char c = text[at];
+      if (c == '"') {
         at = skip_string(text, at);
+        if (at == kBad) return kBad;
         continue;
       }
-      if (text[at] == '{' || text[at] == '[') ++depth;
-      if (text[at] == '}' || text[at] == ']') --depth;
+      if (c == '{' || c == '[') ++depth;
+      if (c == '}' || c == ']') --depth;
       ++at;
-    } while (depth > 0);
-    return at;
+      if (depth == 0) return at;
+    }
+    return kBad;
   }
+  const std::size_t start = at;
   while (at < text.size() && text[at] != ',' && text[at] != '}' && text[at] != ']' &&
          text[at] != ' ' && text[at] != '\t' && text[at] != '\n' && text[at] != '\r') {
     ++at;
   }
-  return at;
+  return at == start ? kBad : at;
 }
 
 struct MemberText {
@@ -56,28 +69,31 @@ struct MemberText {
   std::string_view value;
 };
 
-/// The members of the well-formed object text `object`, in text order.
-std::vector<MemberText> object_members(std::string_view object) {
+/// The members of the object text `object`, in text order; nullopt when the
+/// text is not an object as expected.
+std::optional<std::vector<MemberText>> object_members(std::string_view object) {
   std::vector<MemberText> members;
-  std::size_t at = skip_white_space(object, 0) + 1;  // past "{"
+  std::size_t at = skip_white_space(object, 0);
+  if (at >= object.size() || object[at] != '{') return std::nullopt;
+  at = skip_white_space(object, at + 1);
+  if (at < object.size() && object[at] == '}') return members;
   for (;;) {
-    at = skip_white_space(object, at);
-    if (object[at] == '}') break;
     const std::size_t name_end = skip_string(object, at);
-    const std::string_view name_text = object.substr(at, name_end - at);
-    std::string name;
-    if (name_text.find('\\') == std::string_view::npos) {
-      name = std::string(name_text.substr(1, name_text.size() - 2));
-    } else {
-      name = parse_json(name_text)->get<std::string>();
-    }
-    at = skip_white_space(object, skip_white_space(object, name_end) + 1);  // past ":"
+    if (name_end == kBad) return std::nullopt;
+    auto name = parse_json(object.substr(at, name_end - at));
+    if (!name || !name->is_string()) return std::nullopt;
+    at = skip_white_space(object, name_end);
+    if (at >= object.size() || object[at] != ':') return std::nullopt;
+    at = skip_white_space(object, at + 1);
     const std::size_t value_end = skip_value(object, at);
-    members.push_back({std::move(name), object.substr(at, value_end - at)});
+    if (value_end == kBad) return std::nullopt;
+    members.push_back({name->get<std::string>(), object.substr(at, value_end - at)});
     at = skip_white_space(object, value_end);
-    if (object[at] == ',') ++at;
+    if (at >= object.size()) return std::nullopt;
+    if (object[at] == '}') return members;
+    if (object[at] != ',') return std::nullopt;
+    at = skip_white_space(object, at + 1);
   }
-  return members;
 }
 
 bool is_timestamp(const Json& value) {
@@ -96,8 +112,10 @@ std::optional<BrowserHeartbeatV2> heartbeat_of_array(const Json& value) {
 std::optional<BrowserHeartbeatV2> heartbeat_of_object(const Json& value, std::string_view text) {
   // The value tree keeps only the last of repeated names; a field given twice
   // is malformed, so count them in the text.
+  const auto members = object_members(text);
+  if (!members) return std::nullopt;
   std::array<int, 3> seen{};
-  for (const MemberText& member : object_members(text)) {
+  for (const MemberText& member : *members) {
     if (member.name == "timestamp_ms") ++seen[0];
     if (member.name == "extension_id") ++seen[1];
     if (member.name == "extension_version") ++seen[2];
@@ -114,10 +132,14 @@ std::optional<BrowserHeartbeatV2> heartbeat_of_object(const Json& value, std::st
 }  // namespace
 
 std::optional<HeartbeatTable> read_heartbeat_table(std::string_view text) {
+  // Only JSON white space may precede the object: no byte-order mark.
+  if (text.starts_with("\xEF\xBB\xBF")) return std::nullopt;
   auto whole = parse_json(text);
   if (!whole || !whole->is_object()) return std::nullopt;
+  auto entries = object_members(text);
+  if (!entries) return std::nullopt;
   HeartbeatTable table;
-  for (MemberText& entry : object_members(text)) {
+  for (MemberText& entry : *entries) {
     auto value = parse_json(entry.value);
     if (!value) return std::nullopt;
     std::optional<BrowserHeartbeatV2> heartbeat;
