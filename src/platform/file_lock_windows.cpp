@@ -1,45 +1,57 @@
 #include <windows.h>
 
 #include "platform/error.h"
-#include "platform/file_lock_native.h"
+#include "platform/file_lock.h"
 
 namespace qlx {
 namespace {
 
-// The first byte of the (empty) lock file: Windows locks are mandatory, so
-// the lock lives on a file that nobody reads.
-OVERLAPPED lock_range() {
-  OVERLAPPED range{};
-  return range;
-}
+// The lock covers the first byte of the lock file, which stays empty: Windows
+// locks are mandatory, so they must never sit on a file that anyone reads.
+constexpr DWORD kLockLength = 1;
+
+struct Event {
+  HANDLE handle = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  Event() = default;
+  Event(const Event&) = delete;
+  Event& operator=(const Event&) = delete;
+  ~Event() {
+    if (handle != nullptr) CloseHandle(handle);
+  }
+};
 
 }  // namespace
 
-Result<std::intptr_t> open_lock_file(const Path& path) {
-  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return fail(last_system_failure());
-  return reinterpret_cast<std::intptr_t>(file);
-}
-
-Result<LockAttempt> try_lock(std::intptr_t native) {
-  OVERLAPPED range = lock_range();
-  if (LockFileEx(reinterpret_cast<HANDLE>(native),
-                 LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range)) {
-    return LockAttempt::kAcquired;
-  }
-  const DWORD code = GetLastError();
-  if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING) return LockAttempt::kBusy;
-  return fail(system_failure(code));
-}
-
-void close_lock_file(std::intptr_t native) {
+FileLock::~FileLock() {
+  if (native == -1) return;
   const HANDLE file = reinterpret_cast<HANDLE>(native);
-  OVERLAPPED range = lock_range();
-  // Fails harmlessly when the lock was never taken; closing releases it anyway.
-  UnlockFileEx(file, 0, 1, 0, &range);
+  OVERLAPPED range{};
+  UnlockFileEx(file, 0, kLockLength, 0, &range);
   CloseHandle(file);
+}
+
+Result<FileLock> lock_file(const Path& path, std::chrono::milliseconds timeout) {
+  // Overlapped, so that a waiting LockFileEx can be given up after `timeout`;
+  // waiters are then served in turn.
+  const HANDLE file = CreateFileW(
+      path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return fail(last_system_failure());
+  FileLock lock(reinterpret_cast<std::intptr_t>(file));
+  Event done;
+  if (done.handle == nullptr) return fail(last_system_failure());
+  OVERLAPPED request{};
+  request.hEvent = done.handle;
+  if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, kLockLength, 0, &request)) return lock;
+  if (GetLastError() != ERROR_IO_PENDING) return fail(last_system_failure());
+  const DWORD waited = WaitForSingleObject(done.handle, static_cast<DWORD>(timeout.count()));
+  if (waited != WAIT_OBJECT_0) CancelIoEx(file, &request);
+  // After a cancellation the request may still have been granted meanwhile.
+  DWORD ignored = 0;
+  if (GetOverlappedResult(file, &request, &ignored, TRUE)) return lock;
+  const DWORD code = GetLastError();
+  if (code == ERROR_OPERATION_ABORTED) return fail("timed out waiting for a lock");
+  return fail(system_failure(code));
 }
 
 }  // namespace qlx
