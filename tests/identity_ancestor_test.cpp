@@ -138,17 +138,14 @@ INSTANTIATE_TEST_SUITE_P(
                     StatCase{"BadParent", "12 (sh) S x1 2", std::nullopt, std::nullopt, ""}),
     testing_support::CaseName());
 
-TEST(ProcessList, ListsThisProcessWithItsParent) {
+TEST(ProcessList, ListsThisProcessFirstOnLinuxOrAmongAllOnWindows) {
   const auto processes = list_processes(kAncestorLevels + 1);
   const auto self = std::find_if(processes.begin(), processes.end(), [](const ProcessEntry& p) {
     return p.id == current_process_id();
   });
   ASSERT_NE(self, processes.end());
-  EXPECT_FALSE(self->name.empty());
+  EXPECT_TRUE(self->name.starts_with("qlx_tests")) << self->name;
   EXPECT_NE(self->parent_id, self->id);
-  // The test runner's parent is alive while the test runs.
-  EXPECT_TRUE(std::any_of(processes.begin(), processes.end(),
-                          [&](const ProcessEntry& p) { return p.id == self->parent_id; }));
 }
 
 }  // namespace

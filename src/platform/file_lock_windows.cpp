@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <thread>
+
 #include "platform/error.h"
 #include "platform/file_lock.h"
 
@@ -9,16 +11,6 @@ namespace {
 // The lock covers the first byte of the lock file, which stays empty: Windows
 // locks are mandatory, so they must never sit on a file that anyone reads.
 constexpr DWORD kLockLength = 1;
-
-struct Event {
-  HANDLE handle = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  Event() = default;
-  Event(const Event&) = delete;
-  Event& operator=(const Event&) = delete;
-  ~Event() {
-    if (handle != nullptr) CloseHandle(handle);
-  }
-};
 
 }  // namespace
 
@@ -31,27 +23,27 @@ FileLock::~FileLock() {
 }
 
 Result<FileLock> lock_file(const Path& path, std::chrono::milliseconds timeout) {
-  // Overlapped, so that a waiting LockFileEx can be given up after `timeout`;
-  // waiters are then served in turn.
-  const HANDLE file = CreateFileW(
-      path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return fail(last_system_failure());
   FileLock lock(reinterpret_cast<std::intptr_t>(file));
-  Event done;
-  if (done.handle == nullptr) return fail(last_system_failure());
-  OVERLAPPED request{};
-  request.hEvent = done.handle;
-  if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, kLockLength, 0, &request)) return lock;
-  if (GetLastError() != ERROR_IO_PENDING) return fail(last_system_failure());
-  const DWORD waited = WaitForSingleObject(done.handle, static_cast<DWORD>(timeout.count()));
-  if (waited != WAIT_OBJECT_0) CancelIoEx(file, &request);
-  // After a cancellation the request may still have been granted meanwhile.
-  DWORD ignored = 0;
-  if (GetOverlappedResult(file, &request, &ignored, TRUE)) return lock;
-  const DWORD code = GetLastError();
-  if (code == ERROR_OPERATION_ABORTED) return fail("timed out waiting for a lock");
-  return fail(system_failure(code));
+  // Poll rather than wait in LockFileEx: a waiting request cannot be given up
+  // after a while on a synchronous handle, and Wine does not complete waiting
+  // requests on overlapped ones.  Every waiter pauses alike, so none loses
+  // every race to the others.
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    OVERLAPPED range{};
+    if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, kLockLength, 0,
+                   &range)) {
+      return lock;
+    }
+    const DWORD code = GetLastError();
+    if (code != ERROR_LOCK_VIOLATION) return fail(system_failure(code));
+    if (std::chrono::steady_clock::now() >= deadline) return fail("timed out waiting for a lock");
+    std::this_thread::sleep_for(std::chrono::microseconds(50));
+  }
 }
 
 }  // namespace qlx
