@@ -17,8 +17,8 @@ std::vector<std::string> arguments(int argc, char** argv);
 /// device; otherwise what it is ("pipe", "file", "console", a link text...).
 std::string describe_standard_stream(int which);
 
-/// Facts only one platform has: {"session_leader": ...} on POSIX,
-/// {"command_line": ...} on Windows.
+/// Facts only one platform has: "session_leader" and "descriptors" (the
+/// open ones) on POSIX, "command_line" on Windows.
 qlx::Json platform_facts();
 
 /// This process's id.

@@ -1,7 +1,11 @@
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 
+#include <dirent.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include "process.h"
 
@@ -20,9 +24,29 @@ std::string describe_standard_stream(int which) {
   return text == "/dev/null" ? "null" : text;
 }
 
+namespace {
+
+/// The open descriptors, in ascending order.
+std::vector<int> open_descriptors() {
+  std::vector<int> fds;
+  DIR* dir = ::opendir("/proc/self/fd");
+  if (dir == nullptr) return fds;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
+    const int fd = std::atoi(entry->d_name);
+    if (fd != ::dirfd(dir)) fds.push_back(fd);
+  }
+  ::closedir(dir);
+  std::sort(fds.begin(), fds.end());
+  return fds;
+}
+
+}  // namespace
+
 qlx::Json platform_facts() {
   qlx::Json facts = qlx::Json::object();
   facts["session_leader"] = ::getsid(0) == ::getpid();
+  facts["descriptors"] = open_descriptors();
   return facts;
 }
 
