@@ -43,7 +43,7 @@ std::string length_only(std::uint32_t n) {
 struct FrameCase {
   const char* name;
   std::string input;
-  const char* outcome;  // "end", "message:<compact>", or "failure:<text>"
+  const char* outcome;   // "end", "message:<compact>", or "failure:<text>"
   std::size_t consumed;  // bytes the reader may have taken
 };
 
@@ -81,8 +81,8 @@ TEST(FrameReply, PingReplyIsFiftyFourBytesBehindItsLength) {
   reply["ok"] = true;
   reply["version"] = "1.0.7";
   reply["host"] = "com.velmont.qlx";
-  EXPECT_EQ(frame_reply(reply),
-            std::string("\x36\0\0\0", 4) + R"({"host":"com.velmont.qlx","ok":true,"version":"1.0.7"})");
+  EXPECT_EQ(frame_reply(reply), std::string("\x36\0\0\0", 4) +
+                                    R"({"host":"com.velmont.qlx","ok":true,"version":"1.0.7"})");
 }
 
 }  // namespace

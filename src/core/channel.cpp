@@ -25,7 +25,9 @@ Result<std::size_t> read_fully(ByteSource source, std::span<std::byte> buffer) {
 
 }  // namespace
 
-ByteSource standard_input_source() { return ByteSource{&read_standard_input_into, nullptr}; }
+ByteSource standard_input_source() {
+  return ByteSource{&read_standard_input_into, nullptr};
+}
 
 Result<std::optional<Json>> read_message(ByteSource source) {
   std::byte prefix[4];
@@ -49,7 +51,9 @@ Result<std::optional<Json>> read_message(ByteSource source) {
   return std::optional<Json>(std::move(*value));
 }
 
-Result<std::optional<Json>> read_message() { return read_message(standard_input_source()); }
+Result<std::optional<Json>> read_message() {
+  return read_message(standard_input_source());
+}
 
 std::string frame_reply(const Json& reply) {
   std::string frame;

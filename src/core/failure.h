@@ -22,6 +22,8 @@ inline std::unexpected<Failure> fail(std::string text) {
   return std::unexpected(Failure{std::move(text)});
 }
 
-inline std::unexpected<Failure> fail(Failure failure) { return std::unexpected(std::move(failure)); }
+inline std::unexpected<Failure> fail(Failure failure) {
+  return std::unexpected(std::move(failure));
+}
 
 }  // namespace qlx

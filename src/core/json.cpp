@@ -11,11 +11,17 @@ Result<Json> parse_json(std::string_view text) {
   }
 }
 
-std::string to_compact_json(const Json& value) { return value.dump(); }
+std::string to_compact_json(const Json& value) {
+  return value.dump();
+}
 
-std::string to_indented_json(const Json& value) { return value.dump(2); }
+std::string to_indented_json(const Json& value) {
+  return value.dump(2);
+}
 
-void append_json_string(std::string& out, std::string_view text) { out += Json(text).dump(); }
+void append_json_string(std::string& out, std::string_view text) {
+  out += Json(text).dump();
+}
 
 bool is_valid_utf8(std::string_view bytes) {
   try {

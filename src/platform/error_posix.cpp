@@ -15,6 +15,8 @@ Failure system_failure(std::int64_t code) {
   return Failure{text + " (os error " + std::to_string(code) + ")"};
 }
 
-Failure last_system_failure() { return system_failure(errno); }
+Failure last_system_failure() {
+  return system_failure(errno);
+}
 
 }  // namespace qlx

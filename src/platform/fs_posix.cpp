@@ -69,7 +69,8 @@ Result<std::string> read_file(const Path& path) {
   if (fd < 0) return fail(last_system_failure());
   std::string content;
   struct stat info;
-  if (::fstat(fd, &info) == 0 && info.st_size > 0) content.reserve(static_cast<std::size_t>(info.st_size));
+  if (::fstat(fd, &info) == 0 && info.st_size > 0)
+    content.reserve(static_cast<std::size_t>(info.st_size));
   char chunk[65536];
   for (;;) {
     const ssize_t got = ::read(fd, chunk, sizeof chunk);
@@ -105,7 +106,9 @@ Result<void> append_all(AppendFile& file, std::string_view bytes) {
   return write_all_fd(static_cast<int>(file.native), bytes);
 }
 
-std::string path_to_utf8(const Path& path) { return path.native(); }
+std::string path_to_utf8(const Path& path) {
+  return path.native();
+}
 
 Result<Path> current_executable_path() {
   char buffer[PATH_MAX + 1];

@@ -10,7 +10,9 @@ namespace {
 
 /// Writes the last reply of a host that is ending on a failure.  If that write
 /// fails too there is nobody left to tell.
-void write_final_error(const std::string& text) { (void)write_reply(error_reply(text)); }
+void write_final_error(const std::string& text) {
+  (void)write_reply(error_reply(text));
+}
 
 /// The host's whole life after start-up: read, record, dispatch, reply, until
 /// the browser closes stdin (success) or something fails.

@@ -1,0 +1,204 @@
+#include <map>
+
+#include <windows.h>
+
+#include "platform/child_process.h"
+#include "platform/error.h"
+#include "platform/utf16_windows.h"
+
+namespace qlx {
+namespace {
+
+void close_handle(std::intptr_t& handle) {
+  if (handle != -1) CloseHandle(reinterpret_cast<HANDLE>(handle));
+  handle = -1;
+}
+
+/// Quotes one argument so that the child's C runtime splits it back out unchanged.
+void append_quoted(std::wstring& line, const std::wstring& arg) {
+  if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+    line += arg;
+    return;
+  }
+  line += L'"';
+  std::size_t backslashes = 0;
+  for (wchar_t c : arg) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    if (c == L'"')
+      line.append(backslashes * 2 + 1, L'\\');
+    else
+      line.append(backslashes, L'\\');
+    backslashes = 0;
+    line += c;
+  }
+  line.append(backslashes * 2, L'\\');
+  line += L'"';
+}
+
+/// Case-insensitive names, as Windows treats environment variables.
+struct NameLess {
+  bool operator()(const std::wstring& a, const std::wstring& b) const {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_LESS_THAN;
+  }
+};
+
+std::wstring environment_block(const std::vector<EnvChange>& changes) {
+  std::map<std::wstring, std::wstring, NameLess> env;
+  wchar_t* strings = GetEnvironmentStringsW();
+  for (const wchar_t* entry = strings; *entry != L'\0'; entry += wcslen(entry) + 1) {
+    const wchar_t* eq = wcschr(entry + 1, L'=');  // names like "=C:" start with '='
+    if (eq != nullptr) env[std::wstring(entry, eq)] = eq + 1;
+  }
+  FreeEnvironmentStringsW(strings);
+  for (const EnvChange& change : changes) {
+    if (change.value) {
+      env[utf8_to_utf16(change.name)] = utf8_to_utf16(*change.value);
+    } else {
+      env.erase(utf8_to_utf16(change.name));
+    }
+  }
+  std::wstring block;
+  for (const auto& [name, value] : env) {
+    block += name;
+    block += L'=';
+    block += value;
+    block += L'\0';
+  }
+  block += L'\0';
+  return block;
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept {
+  *this = std::move(other);
+}
+
+ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
+  std::swap(process, other.process);
+  std::swap(stdin_write, other.stdin_write);
+  std::swap(stdout_read, other.stdout_read);
+  std::swap(stderr_read, other.stderr_read);
+  return *this;
+}
+
+ChildProcess::~ChildProcess() {
+  close_handle(stdin_write);
+  close_handle(stdout_read);
+  close_handle(stderr_read);
+  close_handle(process);
+}
+
+Result<ChildProcess> start_child(const ChildOptions& options) {
+  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE in_read, in_write, out_read, out_write, err_read, err_write;
+  if (!CreatePipe(&in_read, &in_write, &inheritable, 1 << 20)) return fail(last_system_failure());
+  CreatePipe(&out_read, &out_write, &inheritable, 1 << 20);
+  CreatePipe(&err_read, &err_write, &inheritable, 1 << 16);
+  // Only the child's ends are inherited.
+  SetHandleInformation(in_write, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
+
+  ChildProcess child;
+  child.stdin_write = reinterpret_cast<std::intptr_t>(in_write);
+  child.stdout_read = reinterpret_cast<std::intptr_t>(out_read);
+  child.stderr_read = reinterpret_cast<std::intptr_t>(err_read);
+
+  const std::wstring program = options.program.native();
+  std::wstring line;
+  append_quoted(line, program);
+  for (const std::string& arg : options.arguments) {
+    line += L' ';
+    append_quoted(line, utf8_to_utf16(arg));
+  }
+  std::wstring env = environment_block(options.env);
+
+  // List exactly the three handles, so that pipes of other children started
+  // by this process are never inherited by this one.
+  HANDLE inherited[3] = {in_read, out_write, err_write};
+  SIZE_T attr_size = 0;
+  InitializeProcThreadAttributeList(nullptr, 1, 0, &attr_size);
+  std::vector<char> attr_buffer(attr_size);
+  auto* attrs = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attr_buffer.data());
+  InitializeProcThreadAttributeList(attrs, 1, 0, &attr_size);
+  UpdateProcThreadAttribute(attrs, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
+                            sizeof inherited, nullptr, nullptr);
+
+  STARTUPINFOEXW startup{};
+  startup.StartupInfo.cb = sizeof startup;
+  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+  startup.StartupInfo.hStdInput = in_read;
+  startup.StartupInfo.hStdOutput = out_write;
+  startup.StartupInfo.hStdError = err_write;
+  PROCESS_INFORMATION info{};
+  const BOOL started =
+      CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE,
+                     CREATE_UNICODE_ENVIRONMENT | EXTENDED_STARTUPINFO_PRESENT, env.data(),
+                     options.working_dir.empty() ? nullptr : options.working_dir.c_str(),
+                     &startup.StartupInfo, &info);
+  const DWORD code = GetLastError();
+  DeleteProcThreadAttributeList(attrs);
+  CloseHandle(in_read);
+  CloseHandle(out_write);
+  CloseHandle(err_write);
+  if (!started) return fail(system_failure(code));
+  CloseHandle(info.hThread);
+  child.process = reinterpret_cast<std::intptr_t>(info.hProcess);
+  return child;
+}
+
+Result<void> write_child_input(ChildProcess& child, std::span<const std::byte> bytes) {
+  while (!bytes.empty()) {
+    const DWORD want = bytes.size() > 0x100000 ? 0x100000 : static_cast<DWORD>(bytes.size());
+    DWORD put = 0;
+    if (!WriteFile(reinterpret_cast<HANDLE>(child.stdin_write), bytes.data(), want, &put,
+                   nullptr)) {
+      return fail(last_system_failure());
+    }
+    bytes = bytes.subspan(put);
+  }
+  return {};
+}
+
+void close_child_input(ChildProcess& child) {
+  close_handle(child.stdin_write);
+}
+
+Result<std::size_t> read_child_output(ChildProcess& child, std::span<std::byte> buffer) {
+  const DWORD want = buffer.size() > 0x100000 ? 0x100000 : static_cast<DWORD>(buffer.size());
+  DWORD got = 0;
+  if (ReadFile(reinterpret_cast<HANDLE>(child.stdout_read), buffer.data(), want, &got, nullptr)) {
+    return got;
+  }
+  const DWORD code = GetLastError();
+  if (code == ERROR_BROKEN_PIPE) return 0;
+  return fail(system_failure(code));
+}
+
+std::string read_child_errors(ChildProcess& child) {
+  std::string text;
+  char chunk[4096];
+  DWORD got = 0;
+  while (
+      ReadFile(reinterpret_cast<HANDLE>(child.stderr_read), chunk, sizeof chunk, &got, nullptr) &&
+      got > 0) {
+    text.append(chunk, got);
+  }
+  return text;
+}
+
+Result<int> wait_child(ChildProcess& child) {
+  const auto process = reinterpret_cast<HANDLE>(child.process);
+  if (WaitForSingleObject(process, INFINITE) != WAIT_OBJECT_0) return fail(last_system_failure());
+  DWORD code = 0;
+  if (!GetExitCodeProcess(process, &code)) return fail(last_system_failure());
+  close_handle(child.process);
+  return static_cast<int>(code);
+}
+
+}  // namespace qlx
