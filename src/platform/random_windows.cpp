@@ -1,5 +1,6 @@
-#include <bcrypt.h>
 #include <windows.h>
+
+#include <bcrypt.h>
 
 #include "platform/error.h"
 #include "platform/random.h"
