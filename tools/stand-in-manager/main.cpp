@@ -19,8 +19,8 @@
 //   QLX_STAND_IN_RECORD_DIR where each instance writes "<pid>.json" when it
 //                           starts (its argv, working directory, standard
 //                           streams...) and "<pid>.exited" (the request ids it
-//                           answered) when it ends; a file "stop" there ends
-//                           every instance early
+//                           answered) when it ends; a file "stop" there, or
+//                           the folder's removal, ends every instance early
 //
 // Each request is answered once, by whichever instance claims it first (a
 // directory per request in "stand-in-claims" of the data directory).  Request
@@ -81,8 +81,12 @@ struct Settings {
   std::string record_dir = env_text("QLX_STAND_IN_RECORD_DIR");
 };
 
+/// Asked to stop: a file "stop" in the record folder, or the folder is gone
+/// (the test or demo that set it up has ended).
 bool stop_requested(const Settings& settings) {
-  return !settings.record_dir.empty() && qlx::path_exists(utf8_path(settings.record_dir) / "stop");
+  if (settings.record_dir.empty()) return false;
+  const Path dir = utf8_path(settings.record_dir);
+  return !qlx::path_exists(dir) || qlx::path_exists(dir / "stop");
 }
 
 /// Pauses for `duration`, or less when asked to stop.
