@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "handoff/submit_handoff.h"
+#include "platform/child_process.h"
 #include "store/data_dir.h"
 #include "support/case_name.h"
 #include "support/host_session.h"
@@ -214,6 +215,35 @@ TEST_F(SubmitHandoff, InboxThatCannotBeCreatedFailsBeforeAnythingElse) {
   EXPECT_NE(reply.error().text.find(" (os error "), std::string::npos) << reply.error().text;
   EXPECT_FALSE(hook_ran);
   EXPECT_FALSE(path_exists(results)) << "inbox-results is not attempted after inbox failed";
+}
+
+TEST_F(SubmitHandoff, RunningStandInServesAnImportRequest) {
+  // The stand-in as the transfer tests use it: it copies the named file.
+  const Path source = temp.path / "browser file.bin";
+  const Path imported = temp.path / "imported.bin";
+  const std::string bytes("generated\0by the browser\xff", 26);
+  ASSERT_TRUE(write_file(source, bytes));
+  const Path records = temp.path / "records";
+  ASSERT_TRUE(ensure_dir(records));
+  ChildOptions manager;
+  manager.program = testing_support::stand_in_executable();
+  manager.env = testing_support::local_app_data_env(temp.path);
+  manager.env.push_back({"QLX_STAND_IN_IMPORT_TO", path_to_utf8(imported)});
+  manager.env.push_back({"QLX_STAND_IN_RECORD_DIR", path_to_utf8(records)});
+  auto running = start_child(manager);
+  ASSERT_TRUE(running.has_value()) << running.error().text;
+
+  Json body = Json::object();
+  body["type"] = "import_browser_file";
+  body["temp_path"] = path_to_utf8(source);
+  auto reply = submit_handoff(HandoffKind::kImportBrowserFile, body, {},
+                              PollPolicy{600, std::chrono::milliseconds(50)});
+  (void)write_file(records / "stop", "");
+  EXPECT_EQ(wait_child(*running).value_or(-1), 0);
+  ASSERT_TRUE(reply.has_value()) << reply.error().text;
+  EXPECT_EQ(to_compact_json(*reply),
+            R"({"launched":false,"ok":true,"received":"import_browser_file"})");
+  EXPECT_EQ(read_file(imported).value_or("(missing)"), bytes);
 }
 
 }  // namespace
