@@ -3,6 +3,9 @@
 #include <array>
 #include <utility>
 
+#include "handoff/add_download.h"
+#include "handoff/launch_manager.h"
+
 namespace qlx {
 
 Json error_reply(std::string_view text) {
@@ -21,8 +24,10 @@ Result<Json> handle_ping(const Json&) {
 }
 
 Result<Json> dispatch_message(const Json& message) {
-  static constexpr std::array<std::pair<std::string_view, Handler>, 1> kHandlers{{
+  static constexpr std::array<std::pair<std::string_view, Handler>, 3> kHandlers{{
       {"ping", &handle_ping},
+      {"open_app", &handle_open_app},
+      {"add_download", &handle_add_download},
   }};
   if (message.is_object()) {
     const auto type = message.find("type");

@@ -1,0 +1,37 @@
+#pragma once
+
+// Handing work to the download manager through files: a request file in the
+// inbox, then a wait for the result file of the same name in inbox-results.
+
+#include <chrono>
+#include <functional>
+
+#include "core/failure.h"
+#include "core/json.h"
+
+namespace qlx {
+
+enum class HandoffKind { kAddDownload, kImportBrowserFile };
+
+/// How often and how long to look for the result file.
+struct PollPolicy {
+  int polls = 700;
+  std::chrono::milliseconds period{50};
+};
+inline constexpr PollPolicy kHandoffPolls{};
+
+/// Writes `body` (a JSON object) as a request file under a fresh request id,
+/// starts the download manager and waits for its result.  Returns the reply:
+/// the result value (an object gets "launched"), the kind's unreadable-result
+/// reply, or the kind's timeout reply (the request file is then deleted).
+/// Fails, ending the host, when the data directory, the inbox directories, the
+/// request file or the result file cannot be used (a result file that is not
+/// UTF-8 included; both files then stay).
+/// `after_request_written` runs right after the request file is written and
+/// before the download manager is started (the import kind deletes its
+/// transfer metadata file there).
+Result<Json> submit_handoff(HandoffKind kind, const Json& body,
+                            const std::function<void()>& after_request_written = {},
+                            PollPolicy policy = kHandoffPolls);
+
+}  // namespace qlx
