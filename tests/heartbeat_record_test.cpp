@@ -88,9 +88,9 @@ struct FactsCase {
   const char* entry_version;
 };
 
-class HeartbeatFacts : public HeartbeatFiles, public testing::WithParamInterface<FactsCase> {};
+class HeartbeatMembers : public HeartbeatFiles, public testing::WithParamInterface<FactsCase> {};
 
-TEST_P(HeartbeatFacts, TakeStringMembersOnly) {
+TEST_P(HeartbeatMembers, TakeStringMembersOnly) {
   const FactsCase& c = GetParam();
   record(c.message, kChrome);
   EXPECT_EQ(content(legacy()),
@@ -100,7 +100,7 @@ TEST_P(HeartbeatFacts, TakeStringMembersOnly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Messages, HeartbeatFacts,
+    Messages, HeartbeatMembers,
     testing::Values(
         FactsCase{"NoVersionIsLegacy", R"({"extension_id":"x"})", "\"x\"", "null", "null", "x",
                   "legacy"},

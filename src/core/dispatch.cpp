@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "handoff/add_download.h"
+#include "handoff/launch_manager.h"
 #include "transfer/blob_import.h"
 #include "transfer/blob_reception.h"
 
@@ -24,8 +26,10 @@ Result<Json> handle_ping(const Json&) {
 }
 
 Result<Json> dispatch_message(const Json& message) {
-  static constexpr std::array<std::pair<std::string_view, Handler>, 4> kHandlers{{
+  static constexpr std::array<std::pair<std::string_view, Handler>, 6> kHandlers{{
       {"ping", &handle_ping},
+      {"open_app", &handle_open_app},
+      {"add_download", &handle_add_download},
       {"blob_begin", &handle_blob_begin},
       {"blob_chunk", &handle_blob_chunk},
       {"blob_end", &handle_blob_end},

@@ -1,6 +1,7 @@
 #include "identity/heartbeat_table.h"
 
 #include <array>
+#include <map>
 #include <vector>
 
 #include "core/json.h"
@@ -80,14 +81,21 @@ std::optional<std::vector<MemberText>> object_members(std::string_view object) {
   for (;;) {
     const std::size_t name_end = skip_string(object, at);
     if (name_end == kBad) return std::nullopt;
-    auto name = parse_json(object.substr(at, name_end - at));
-    if (!name || !name->is_string()) return std::nullopt;
+    const std::string_view name_text = object.substr(at + 1, name_end - at - 2);
+    std::string name;
+    if (name_text.find('\\') == std::string_view::npos) {
+      name = name_text;  // nothing to decode
+    } else {
+      auto decoded = parse_json(object.substr(at, name_end - at));
+      if (!decoded || !decoded->is_string()) return std::nullopt;
+      name = decoded->get<std::string>();
+    }
     at = skip_white_space(object, name_end);
     if (at >= object.size() || object[at] != ':') return std::nullopt;
     at = skip_white_space(object, at + 1);
     const std::size_t value_end = skip_value(object, at);
     if (value_end == kBad) return std::nullopt;
-    members.push_back({name->get<std::string>(), object.substr(at, value_end - at)});
+    members.push_back({std::move(name), object.substr(at, value_end - at)});
     at = skip_white_space(object, value_end);
     if (at >= object.size()) return std::nullopt;
     if (object[at] == '}') return members;
@@ -138,13 +146,27 @@ std::optional<HeartbeatTable> read_heartbeat_table(std::string_view text) {
   if (!whole || !whole->is_object()) return std::nullopt;
   auto entries = object_members(text);
   if (!entries) return std::nullopt;
+  // The value tree holds the last entry of each name; an earlier entry of the
+  // same name must be valid too, so it is parsed on its own.
+  std::vector<bool> is_last(entries->size(), false);
+  {
+    std::map<std::string_view, std::size_t> last;
+    for (std::size_t i = 0; i < entries->size(); ++i) last[(*entries)[i].name] = i;
+    for (const auto& [name, index] : last) is_last[index] = true;
+  }
   HeartbeatTable table;
-  for (MemberText& entry : *entries) {
-    auto value = parse_json(entry.value);
-    if (!value) return std::nullopt;
+  for (std::size_t i = 0; i < entries->size(); ++i) {
+    MemberText& entry = (*entries)[i];
+    Json replaced;
+    if (!is_last[i]) {
+      auto parsed = parse_json(entry.value);
+      if (!parsed) return std::nullopt;
+      replaced = std::move(*parsed);
+    }
+    const Json& value = is_last[i] ? (*whole)[entry.name] : replaced;
     std::optional<BrowserHeartbeatV2> heartbeat;
-    if (value->is_object()) heartbeat = heartbeat_of_object(*value, entry.value);
-    if (value->is_array()) heartbeat = heartbeat_of_array(*value);
+    if (value.is_object()) heartbeat = heartbeat_of_object(value, entry.value);
+    if (value.is_array()) heartbeat = heartbeat_of_array(value);
     if (!heartbeat) return std::nullopt;
     table.insert_or_assign(std::move(entry.name), std::move(*heartbeat));
   }

@@ -5,6 +5,7 @@
 #include "identity/heartbeat_table.h"
 #include "platform/clock.h"
 #include "platform/file_lock.h"
+#include "platform/rewrite_file.h"
 #include "store/data_dir.h"
 #include "store/join_path.h"
 
@@ -29,7 +30,7 @@ std::optional<std::string> string_member(const Json& message, const char* name) 
 }
 
 HeartbeatTable load_table(const Path& file) {
-  if (!path_exists(file)) return {};
+  // A missing file fails to open like an unreadable one: both start afresh.
   auto text = read_file(file);
   if (!text || !is_valid_utf8(*text)) return {};
   auto table = read_heartbeat_table(*text);
@@ -66,7 +67,8 @@ void record_heartbeats_in(const Path& dir, const Json& message, std::optional<Br
   auto lock = lock_file(join_path(dir, kLockFile), kLockTimeout);
   if (!lock) return;
   const std::uint64_t timestamp = now_ms();
-  if (!write_file(join_path(dir, kLegacyFile), legacy_heartbeat_text(facts, browser, timestamp))) {
+  if (!rewrite_file(join_path(dir, kLegacyFile),
+                    legacy_heartbeat_text(facts, browser, timestamp))) {
     return;
   }
   if (!browser) return;
@@ -75,7 +77,7 @@ void record_heartbeats_in(const Path& dir, const Json& message, std::optional<Br
   table.insert_or_assign(std::string(browser_key_text(*browser)),
                          BrowserHeartbeatV2{timestamp, facts.extension_id,
                                             facts.extension_version.value_or("legacy")});
-  (void)write_file(per_browser, heartbeat_table_text(table));
+  (void)rewrite_file(per_browser, heartbeat_table_text(table));
 }
 
 void record_heartbeats(const Json& message, std::optional<BrowserKey> browser) {

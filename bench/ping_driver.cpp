@@ -1,0 +1,167 @@
+// Pings through one real host, one after another as the extension sends them,
+// each awaiting its reply: with heartbeats recorded (legacy file only; both
+// files, for a message that names its browser) and, in the same run, with no
+// data directory (heartbeats skipped).  Then the time from starting a host to
+// its first reply.  Beside each wall-clock figure stands the CPU time the host
+// itself used (user + system), which the machine's other load does not inflate.
+//
+//   ping_driver [pings per host, default 20000] [start-ups, default 200]
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <sys/resource.h>
+
+#include "platform/child_process.h"
+#include "platform/fs.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::string_view kPingReply = R"({"host":"com.velmont.qlx","ok":true,"version":"1.0.7"})";
+
+[[noreturn]] void die(const std::string& what) {
+  std::fprintf(stderr, "ping_driver: %s\n", what.c_str());
+  std::exit(1);
+}
+
+std::string frame(std::string_view body) {
+  std::string out(4, '\0');
+  const auto n = static_cast<std::uint32_t>(body.size());
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((n >> (8 * i)) & 0xFF);
+  out += body;
+  return out;
+}
+
+void read_exactly(qlx::ChildProcess& host, std::span<std::byte> buffer) {
+  while (!buffer.empty()) {
+    auto got = qlx::read_child_output(host, buffer);
+    if (!got || *got == 0) die("the host ended early");
+    buffer = buffer.subspan(*got);
+  }
+}
+
+/// Sends one frame and checks that the reply is the ping reply.
+void ping(qlx::ChildProcess& host, const std::string& request) {
+  if (!qlx::write_child_input(host, std::as_bytes(std::span(request)))) die("cannot write");
+  std::byte reply[4 + kPingReply.size()];
+  read_exactly(host, reply);
+  const std::string_view body(reinterpret_cast<const char*>(reply) + 4, kPingReply.size());
+  if (reply[0] != std::byte{kPingReply.size()} || body != kPingReply) die("unexpected reply");
+}
+
+/// CPU seconds used so far by the children that were waited for.
+double children_cpu_seconds() {
+  struct rusage usage;
+  ::getrusage(RUSAGE_CHILDREN, &usage);
+  auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+struct Rate {
+  double per_second;   // wall clock
+  double cpu_us_each;  // the host's CPU time per ping, warm-up included
+};
+
+qlx::ChildProcess start_host(const qlx::Path& host, const std::vector<qlx::EnvChange>& env) {
+  auto child = qlx::start_child({host, {}, {}, env});
+  if (!child) die("cannot start the host: " + child.error().text);
+  return std::move(*child);
+}
+
+void finish(qlx::ChildProcess& host) {
+  qlx::close_child_input(host);
+  std::byte rest[64];
+  while (true) {
+    auto got = qlx::read_child_output(host, rest);
+    if (!got || *got == 0) break;
+  }
+  if (qlx::wait_child(host).value_or(-1) != 0) die("the host failed");
+}
+
+Rate pings_per_second(const qlx::Path& host, const std::vector<qlx::EnvChange>& env,
+                      std::string_view body, int pings) {
+  const double cpu_before = children_cpu_seconds();
+  qlx::ChildProcess child = start_host(host, env);
+  const std::string request = frame(body);
+  for (int i = 0; i < 200; ++i) ping(child, request);  // warm up
+  const auto start = Clock::now();
+  for (int i = 0; i < pings; ++i) ping(child, request);
+  const std::chrono::duration<double> took = Clock::now() - start;
+  finish(child);
+  const double cpu = children_cpu_seconds() - cpu_before;
+  return {pings / took.count(), cpu * 1e6 / (pings + 200)};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int pings = argc > 1 ? std::atoi(argv[1]) : 20000;
+  const int startups = argc > 2 ? std::atoi(argv[2]) : 200;
+  auto self = qlx::current_executable_path();
+  if (!self) die(self.error().text);
+  const qlx::Path host = self->parent_path() / "qlx-native-host";
+
+  std::random_device random;
+  const fs::path scratch =
+      fs::temp_directory_path() / ("qlx-ping-driver-" + std::to_string(random()));
+  fs::create_directories(scratch);
+  const std::vector<qlx::EnvChange> with_data{{"XDG_DATA_HOME", scratch.string()}};
+  const std::vector<qlx::EnvChange> without_data{{"XDG_DATA_HOME", std::nullopt},
+                                                 {"HOME", std::nullopt}};
+  const std::string_view plain = R"({"type":"ping"})";
+  const std::string_view named =
+      R"({"type":"ping","browser_id":"edge","extension_version":"2.0.1"})";
+
+  // Interleaved rounds, so that the machine's other load falls on every case alike.
+  std::vector<Rate> legacy_only, both_files, none;
+  for (int round = 0; round < 3; ++round) {
+    legacy_only.push_back(pings_per_second(host, with_data, plain, pings));
+    both_files.push_back(pings_per_second(host, with_data, named, pings));
+    none.push_back(pings_per_second(host, without_data, named, pings));
+  }
+  auto report = [](const char* what, const std::vector<Rate>& rates) {
+    double rate = 0, cpu = 1e9;
+    for (const Rate& r : rates) {
+      rate = std::max(rate, r.per_second);
+      cpu = std::min(cpu, r.cpu_us_each);
+    }
+    std::printf("%-44s %8.0f pings/s   host CPU %6.1f us/ping\n", what, rate, cpu);
+  };
+  report("heartbeats, legacy file only (no browser):", legacy_only);
+  report("heartbeats, both files (browser_id edge):", both_files);
+  report("no data directory (heartbeats skipped):", none);
+
+  std::vector<double> startup_ms;
+  const std::string request = frame(named);
+  const double cpu_before = children_cpu_seconds();
+  for (int i = 0; i < startups; ++i) {
+    const auto start = Clock::now();
+    qlx::ChildProcess child = start_host(host, with_data);
+    ping(child, request);
+    const std::chrono::duration<double, std::milli> took = Clock::now() - start;
+    startup_ms.push_back(took.count());
+    finish(child);
+  }
+  const double startup_cpu_ms = (children_cpu_seconds() - cpu_before) * 1e3 / startups;
+  std::sort(startup_ms.begin(), startup_ms.end());
+  std::printf(
+      "start to first reply: median %.2f ms, p90 %.2f ms over %d starts; host CPU %.2f ms each "
+      "(whole run)\n",
+      startup_ms[startup_ms.size() / 2], startup_ms[startup_ms.size() * 9 / 10], startups,
+      startup_cpu_ms);
+  fs::remove_all(scratch);
+  return 0;
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+// Starting the download manager from beside the host's own executable.
+
+#include "core/failure.h"
+#include "core/json.h"
+
+namespace qlx {
+
+/// Starts "velmont-download-manager.exe", else "Velmont Download Manager.exe",
+/// from the directory of the host's own executable, without arguments and
+/// with its standard streams on the null device.  The child is never waited
+/// for.  True when a process was created; every error gives false.
+bool launch_manager();
+
+/// `open_app`: {"launched":<bool>,"ok":true}.  Reads no member; cannot fail.
+Result<Json> handle_open_app(const Json& message);
+
+}  // namespace qlx

@@ -1,0 +1,86 @@
+#include "handoff/submit_handoff.h"
+
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "core/dispatch.h"
+#include "handoff/launch_manager.h"
+#include "handoff/request_id.h"
+#include "platform/fs.h"
+#include "platform/sleep.h"
+#include "store/data_dir.h"
+
+namespace qlx {
+namespace {
+
+/// The reply for a result file that holds no readable JSON value.
+Json unreadable_result_reply(HandoffKind kind) {
+  return error_reply(kind == HandoffKind::kAddDownload
+                         ? "QLX returned an unreadable handoff result"
+                         : "QLX returned an unreadable import result");
+}
+
+/// The reply when no result came; only the download kind says "launched".
+Json timeout_reply(HandoffKind kind, bool launched) {
+  if (kind == HandoffKind::kImportBrowserFile) {
+    return error_reply("QLX did not confirm the browser-generated file within 35 seconds");
+  }
+  Json reply = error_reply(
+      "QLX did not confirm the download within 35 seconds. The browser download was left "
+      "untouched.");
+  reply["launched"] = launched;
+  return reply;
+}
+
+/// Reads, deletes and parses the result file.  A file that cannot be read or
+/// is not UTF-8 fails and stays in place.
+Result<Json> take_result(HandoffKind kind, const Path& result_path, bool launched) {
+  auto text = read_file(result_path);
+  if (!text) return fail(std::move(text.error()));
+  if (!is_valid_utf8(*text)) return fail("stream did not contain valid UTF-8");
+  (void)remove_file(result_path);
+  auto parsed = parse_json(*text);
+  Json reply = parsed ? std::move(*parsed) : unreadable_result_reply(kind);
+  if (reply.is_object()) reply["launched"] = launched;
+  return reply;
+}
+
+}  // namespace
+
+Result<Json> submit_handoff(HandoffKind kind, const Json& body,
+                            const std::function<void()>& after_request_written, PollPolicy policy) {
+  auto request_id = make_request_id();
+  if (!request_id) return fail(std::move(request_id.error()));
+  auto inbox = inbox_dir();
+  if (!inbox) return fail(std::move(inbox.error()));
+  auto results = inbox_results_dir();
+  if (!results) return fail(std::move(results.error()));
+  if (auto made = ensure_dir(*inbox); !made) return fail(std::move(made.error()));
+  if (auto made = ensure_dir(*results); !made) return fail(std::move(made.error()));
+
+  const std::string file_name = *request_id + ".json";
+  const Path request_path = *inbox / file_name;
+  const Path result_path = *results / file_name;
+  // A download's result file of the same name can only be stale.
+  if (kind == HandoffKind::kAddDownload) (void)remove_file(result_path);
+
+  // In place under its final name: the download manager is only started below.
+  if (auto written = write_file(request_path, to_indented_json(body)); !written) {
+    return fail(std::move(written.error()));
+  }
+  if (after_request_written) after_request_written();
+  const bool launched = launch_manager();
+
+  // Polls counted, not time measured: the first one at once, then one after
+  // each pause.
+  for (int poll = 0; poll < policy.polls; ++poll) {
+    if (path_exists(result_path)) return take_result(kind, result_path, launched);
+    sleep_for(policy.period);
+  }
+  // Given up: withdraw the request (the manager may have taken it already).
+  (void)remove_file(request_path);
+  return timeout_reply(kind, launched);
+}
+
+}  // namespace qlx

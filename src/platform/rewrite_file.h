@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string_view>
+
+#include "core/failure.h"
+#include "platform/fs.h"
+
+namespace qlx {
+
+/// Replaces the whole content of a small file in place, creating it when
+/// missing (on POSIX with mode 0600): writes `bytes` from the first byte on,
+/// then cuts the file to their length.  On success the file holds exactly
+/// `bytes`.
+///
+/// Unlike write_file() it never empties the file first: a reader that comes
+/// in between sees old or new bytes rather than an empty file, and ext4 does
+/// not force the data to disk on close as it does for a file truncated to
+/// zero and rewritten (which costs milliseconds per write).
+Result<void> rewrite_file(const Path& path, std::string_view bytes);
+
+}  // namespace qlx

@@ -1,0 +1,158 @@
+// add_download through the real host and the stand-in download manager: the
+// request file, the relayed answer, and what stays on disk.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/case_name.h"
+#include "support/host_session.h"
+#include "support/stand_in.h"
+
+namespace qlx {
+namespace {
+
+using testing_support::file_names;
+using testing_support::frame;
+using testing_support::HostSession;
+using testing_support::kManagerNames;
+using testing_support::ManagerInstall;
+
+constexpr const char* kDownload = R"({"type":"add_download","url":"https://a.example/f.zip"})";
+constexpr const char* kPing = R"({"type":"ping"})";
+constexpr const char* kPong = R"({"host":"com.velmont.qlx","ok":true,"version":"1.0.7"})";
+constexpr const char* kStandInObject = R"({"launched":true,"ok":true,"received":"add_download"})";
+
+struct RelayCase {
+  const char* name;
+  std::vector<EnvChange> settings;
+  std::string message;
+  std::string reply;
+  friend void PrintTo(const RelayCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class AddDownloadRelay : public testing::TestWithParam<RelayCase> {};
+
+TEST_P(AddDownloadRelay, RepliesWithTheManagersAnswerAndGoesOn) {
+  const RelayCase& c = GetParam();
+  ManagerInstall install;
+  install.add_manager(kManagerNames[0]);
+  const auto run =
+      testing_support::run_host(frame(c.message) + frame(kPing), install.options(c.settings));
+  EXPECT_EQ(run.replies(), (std::vector<std::string>{c.reply, kPong}));
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(file_names(install.inbox()).size(), 1u) << "the answered request stays";
+  EXPECT_EQ(file_names(install.results()), std::vector<std::string>{}) << "the result is taken";
+  EXPECT_TRUE(install.wait_for_exits(1));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, AddDownloadRelay,
+    testing::Values(
+        RelayCase{"Object", {}, kDownload, kStandInObject},
+        RelayCase{"LaunchedReplaced",
+                  {{"QLX_STAND_IN_RESULT", R"({"launched": "yes", "ok": false})"}},
+                  kDownload,
+                  R"({"launched":true,"ok":false})"},
+        RelayCase{"Array", {{"QLX_STAND_IN_ANSWER", "array"}}, kDownload, R"([1,"two",null])"},
+        RelayCase{"String", {{"QLX_STAND_IN_ANSWER", "string"}}, kDownload, R"("queued")"},
+        RelayCase{
+            "NotJson",
+            {{"QLX_STAND_IN_ANSWER", "not-json"}},
+            kDownload,
+            R"({"error":"QLX returned an unreadable handoff result","launched":true,"ok":false})"},
+        RelayCase{"LateAnswer", {{"QLX_STAND_IN_DELAY_MS", "400"}}, kDownload, kStandInObject},
+        RelayCase{
+            "BareHttpPrefix", {}, R"({"type":"add_download","url":"http://"})", kStandInObject},
+        RelayCase{"HttpsThenSpaces",
+                  {},
+                  R"({"type":"add_download","url":"https://   not a host"})",
+                  kStandInObject}),
+    testing_support::CaseName());
+
+TEST(AddDownload, RequestFileIsTheWholeMessageIndentedInNameOrder) {
+  ManagerInstall install;
+  install.add_manager(kManagerNames[1]);
+  const auto run = testing_support::run_host(
+      frame(R"({"url":"https://a.example/f.zip","type":"add_download","source":"chrome",)"
+            R"("extension_version":"2.1","size":1.50,"count":1e2,"nested":{"b":[true],"a":null}})"),
+      install.options());
+  EXPECT_EQ(run.replies(), std::vector<std::string>{kStandInObject});
+  const auto requests = file_names(install.inbox());
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(*read_file(install.inbox() / requests[0]),
+            "{\n"
+            "  \"count\": 100.0,\n"
+            "  \"extension_version\": \"2.1\",\n"
+            "  \"nested\": {\n"
+            "    \"a\": null,\n"
+            "    \"b\": [\n"
+            "      true\n"
+            "    ]\n"
+            "  },\n"
+            "  \"size\": 1.5,\n"
+            "  \"source\": \"chrome\",\n"
+            "  \"type\": \"add_download\",\n"
+            "  \"url\": \"https://a.example/f.zip\"\n"
+            "}");
+}
+
+TEST(AddDownload, RefusedUrlWritesNothingAndStartsNothing) {
+  ManagerInstall install;
+  install.add_manager(kManagerNames[0]);
+  const auto run = testing_support::run_host(
+      frame(R"({"type":"add_download","url":"HTTPS://a.example/"})") + frame(kPing),
+      install.options());
+  EXPECT_EQ(run.replies(),
+            (std::vector<std::string>{R"({"error":"Only HTTP/HTTPS URLs are allowed","ok":false})",
+                                      kPong}));
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_FALSE(path_exists(install.inbox()));
+  EXPECT_FALSE(path_exists(install.results()));
+  EXPECT_EQ(install.started().size(), 0u);
+}
+
+TEST(AddDownload, ManagerAlreadyRunningAnswersWhenNoneCouldBeStarted) {
+  ManagerInstall install;  // nothing beside the host
+  ChildOptions manager;
+  manager.program = testing_support::stand_in_executable();
+  manager.env = install.env({{"QLX_STAND_IN_WATCH_MS", "60000"}});
+  auto running = start_child(manager);
+  ASSERT_TRUE(running.has_value()) << running.error().text;
+  const auto run = testing_support::run_host(frame(kDownload), install.options());
+  EXPECT_EQ(run.replies(),
+            std::vector<std::string>{R"({"launched":false,"ok":true,"received":"add_download"})"});
+  EXPECT_EQ(run.exit_code, 0);
+  install.stop_stand_ins();
+  EXPECT_EQ(wait_child(*running).value_or(-1), 0);
+}
+
+TEST(AddDownload, ResultThatIsNotUtf8EndsTheHostAndLeavesBothFiles) {
+  ManagerInstall install;
+  install.add_manager(kManagerNames[0]);
+  const auto run = testing_support::run_host(
+      frame(kDownload) + frame(kPing), install.options({{"QLX_STAND_IN_ANSWER", "invalid-utf8"}}));
+  EXPECT_EQ(run.replies(), std::vector<std::string>{
+                               R"({"error":"stream did not contain valid UTF-8","ok":false})"});
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.exit_code, 0);
+  const auto requests = file_names(install.inbox());
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(file_names(install.results()), requests);
+}
+
+TEST(AddDownload, WithoutADataDirectoryEndsTheHost) {
+  ManagerInstall install;
+  install.add_manager(kManagerNames[0]);
+  auto options = install.options();
+  const auto none = testing_support::no_local_app_data_env();
+  options.env.insert(options.env.end(), none.begin(), none.end());
+  const auto run = testing_support::run_host(frame(kDownload) + frame(kPing), options);
+  EXPECT_EQ(run.replies(),
+            std::vector<std::string>{R"({"error":"No local data directory","ok":false})"});
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(install.started().size(), 0u);
+}
+
+}  // namespace
+}  // namespace qlx
