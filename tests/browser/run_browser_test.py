@@ -285,6 +285,13 @@ def run(bin_dir, keep):
                      and chrome.get("extension_version") == manifest["version"],
                      json.dumps(heartbeats))
 
+        legacy_path = data_home / "Velmont" / "QLX" / "extension-heartbeat.json"
+        legacy = json.loads(legacy_path.read_text()) if legacy_path.is_file() else {}
+        checks.check("the latest heartbeat names chrome and the extension's own source",
+                     legacy.get("browser_id") == "chrome"
+                     and legacy.get("source") == "qlx-extension:edge:browser-test",
+                     json.dumps(legacy))
+
         hosts = runner.hosts_at_report
         checks.check("one host ran for the connection", len(hosts) == 1, f"{hosts}")
         if len(hosts) == 1:
