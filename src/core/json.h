@@ -16,12 +16,23 @@ using Json = nlohmann::json;
 /// Deepest nesting of arrays and objects that parse_json accepts.
 inline constexpr int kMaxJsonDepth = 127;
 
-/// Strict RFC 8259 reader.  On failure the text is the fault's description,
-/// " at line ", the line (from 1) and " column ", the column (bytes read on that
-/// line): "EOF while parsing a value at line 1 column 0".
+/// Strict RFC 8259 reader, one pass, no recursion.  On failure the text is
+/// the fault's description, " at line ", the line (from 1) and " column ", the
+/// column (bytes read on that line, the offending byte included): "EOF while
+/// parsing a value at line 1 column 0", "trailing comma at line 1 column 4".
+/// Integers without fraction or exponent are unsigned 64-bit when not negative
+/// ("-0" included), signed 64-bit when negative, double when they do not fit;
+/// every other number is the exactly rounded double, too small ones reading as
+/// 0.0 and too large ones failing with "number out of range".  Strings must be
+/// well-formed UTF-8 ("invalid unicode code point" otherwise).  Duplicate
+/// member names: the last one wins.  Nesting deeper than kMaxJsonDepth:
+/// "recursion limit exceeded".
 Result<Json> parse_json(std::string_view text);
 
 /// The form of replies: no white space, members in byte order of their names.
+/// Strings escape only '"', '\\' and bytes below 0x20; doubles take their
+/// shortest round-trip digits, plain from 1e-5 to below 1e16 ("100.0",
+/// "0.00001"), else "1e+16", "1.5e-7"; a non-finite double is null.
 std::string to_compact_json(const Json& value);
 
 /// The form of files: two spaces per level, "\n" line breaks, ": " after names,

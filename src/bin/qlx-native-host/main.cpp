@@ -3,6 +3,8 @@
 // arguments (the caller's origin, a window handle) are deliberately ignored.
 #include "core/channel.h"
 #include "core/dispatch.h"
+#include "identity/ancestor_browser.h"
+#include "identity/heartbeats.h"
 #include "platform/stdio.h"
 
 namespace qlx {
@@ -18,11 +20,13 @@ void write_final_error(const std::string& text) {
 /// the browser closes stdin (success) or something fails.
 Result<void> run_host() {
   // Browser identification runs here, once, before the first message.
+  const auto ancestry_key = detect_ancestor_browser();
   for (;;) {
     auto message = read_message();
     if (!message) return fail(std::move(message.error()));
     if (!*message) return {};
     // Heartbeat recording runs here for every parsed message, before dispatch.
+    record_heartbeats(**message, resolve_browser_key(**message, ancestry_key));
     auto reply = dispatch_message(**message);
     if (!reply) return fail(std::move(reply.error()));
     if (auto written = write_reply(*reply); !written) return fail(std::move(written.error()));

@@ -1,0 +1,88 @@
+#include "identity/heartbeats.h"
+
+#include <chrono>
+
+#include "identity/heartbeat_table.h"
+#include "platform/clock.h"
+#include "platform/file_lock.h"
+#include "store/data_dir.h"
+#include "store/join_path.h"
+
+namespace qlx {
+namespace {
+
+// Several hosts share the two files.  Each read-modify-write happens under an
+// exclusive lock on a file of its own, so that no host reads another's half
+// written file (and resets the table) or writes over an entry it never saw.
+// The heartbeat files themselves are never locked: the download manager
+// reads them whenever it likes.
+constexpr std::string_view kLockFile = "extension-heartbeats.lock";
+constexpr std::string_view kLegacyFile = "extension-heartbeat.json";
+constexpr std::string_view kPerBrowserFile = "extension-heartbeats-v2.json";
+constexpr auto kLockTimeout = std::chrono::milliseconds(1000);
+
+std::optional<std::string> string_member(const Json& message, const char* name) {
+  if (!message.is_object()) return std::nullopt;
+  const auto member = message.find(name);
+  if (member == message.end() || !member->is_string()) return std::nullopt;
+  return member->get<std::string>();
+}
+
+HeartbeatTable load_table(const Path& file) {
+  if (!path_exists(file)) return {};
+  auto text = read_file(file);
+  if (!text || !is_valid_utf8(*text)) return {};
+  auto table = read_heartbeat_table(*text);
+  if (!table) return {};
+  return std::move(*table);
+}
+
+}  // namespace
+
+HeartbeatFacts heartbeat_facts(const Json& message) {
+  HeartbeatFacts facts;
+  facts.source = string_member(message, "source");
+  facts.extension_id =
+      string_member(message, "extension_id").value_or(std::string(kDefaultExtensionId));
+  facts.extension_version = string_member(message, "extension_version");
+  return facts;
+}
+
+std::string legacy_heartbeat_text(const HeartbeatFacts& facts, std::optional<BrowserKey> browser,
+                                  std::uint64_t timestamp_ms) {
+  Json record = Json::object();
+  record["browser_id"] = browser ? Json(browser_key_text(*browser)) : Json(nullptr);
+  record["extension_id"] = facts.extension_id;
+  record["extension_version"] =
+      facts.extension_version ? Json(*facts.extension_version) : Json(nullptr);
+  record["source"] = facts.source ? Json(*facts.source) : Json(nullptr);
+  record["timestamp_ms"] = timestamp_ms;
+  return to_indented_json(record);
+}
+
+void record_heartbeats_in(const Path& dir, const Json& message, std::optional<BrowserKey> browser,
+                          std::uint64_t (*now_ms)()) {
+  const HeartbeatFacts facts = heartbeat_facts(message);
+  auto lock = lock_file(join_path(dir, kLockFile), kLockTimeout);
+  if (!lock) return;
+  const std::uint64_t timestamp = now_ms();
+  if (!write_file(join_path(dir, kLegacyFile), legacy_heartbeat_text(facts, browser, timestamp))) {
+    return;
+  }
+  if (!browser) return;
+  const Path per_browser = join_path(dir, kPerBrowserFile);
+  HeartbeatTable table = load_table(per_browser);
+  table.insert_or_assign(std::string(browser_key_text(*browser)),
+                         BrowserHeartbeatV2{timestamp, facts.extension_id,
+                                            facts.extension_version.value_or("legacy")});
+  (void)write_file(per_browser, heartbeat_table_text(table));
+}
+
+void record_heartbeats(const Json& message, std::optional<BrowserKey> browser) {
+  auto dir = data_dir();
+  if (!dir) return;
+  if (!ensure_dir(*dir)) return;
+  record_heartbeats_in(*dir, message, browser, &unix_time_ms);
+}
+
+}  // namespace qlx

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+#include "core/failure.h"
+#include "platform/fs.h"
+
+namespace qlx {
+
+/// An exclusive lock taken on a lock file of its own, released when the record
+/// goes out of scope.  It only excludes other holders of the same lock: the
+/// file's content stays empty, and nobody who reads or writes other files is
+/// ever blocked by it.
+struct FileLock {
+  std::intptr_t native = -1;  // a descriptor or a HANDLE
+  FileLock() = default;
+  explicit FileLock(std::intptr_t n) : native(n) {}
+  FileLock(FileLock&& other) noexcept : native(other.native) { other.native = -1; }
+  FileLock& operator=(FileLock&&) = delete;
+  FileLock(const FileLock&) = delete;
+  ~FileLock();
+};
+
+/// Opens `path` (creating it empty when missing; on POSIX with mode 0600) and
+/// takes its exclusive lock, trying again until `timeout` has passed.  A lock
+/// still held elsewhere then gives "timed out waiting for a lock"; an open
+/// that fails gives its system text.
+Result<FileLock> lock_file(const Path& path, std::chrono::milliseconds timeout);
+
+}  // namespace qlx

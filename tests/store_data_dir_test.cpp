@@ -1,0 +1,99 @@
+// Paths below the data directory and the creation of directory trees.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/known_folder.h"
+#include "store/data_dir.h"
+#include "store/join_path.h"
+
+namespace qlx {
+namespace {
+
+/// A fresh folder of its own below the system's temporary folder.
+struct ScratchDir {
+  Path path;
+  ScratchDir() {
+    std::random_device random;
+    path = std::filesystem::temp_directory_path() /
+           ("qlx-store-test-" + std::to_string(random()) + std::to_string(random()));
+    std::filesystem::create_directories(path);
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+};
+
+TEST(JoinPath, InsertsOneSeparator) {
+  const std::string sep(1, static_cast<char>(Path::preferred_separator));
+  EXPECT_EQ(join_path(Path("base"), "Velmont").string(), "base" + sep + "Velmont");
+  EXPECT_EQ(join_path(Path("base" + sep), "Velmont").string(), "base" + sep + "Velmont");
+  EXPECT_EQ(join_path(Path("base/"), "QLX").string(), "base/QLX");
+}
+
+TEST(DataDir, SubdirectoriesHangBelowTheDataDirectory) {
+  const auto dir = data_dir();
+  if (!dir) {
+    EXPECT_EQ(dir.error().text, "No local data directory");
+    EXPECT_EQ(inbox_dir().error().text, "No local data directory");
+    return;
+  }
+  const auto folder = local_app_data_folder();
+  ASSERT_TRUE(folder);
+  EXPECT_EQ(*dir, join_path(join_path(*folder, "Velmont"), "QLX"));
+  EXPECT_EQ(*browser_transfers_dir(), join_path(*dir, "browser-transfers"));
+  EXPECT_EQ(*inbox_dir(), join_path(*dir, "inbox"));
+  EXPECT_EQ(*inbox_results_dir(), join_path(*dir, "inbox-results"));
+}
+
+TEST(EnsureDir, CreatesEveryMissingParentAndAcceptsExistingOnes) {
+  ScratchDir scratch;
+  const Path deep = scratch.path / "a" / "b" / "c" / "d";
+  ASSERT_TRUE(ensure_dir(deep));
+  EXPECT_TRUE(std::filesystem::is_directory(deep));
+  const Path marker = deep / "kept";
+  std::filesystem::create_directory(marker);
+  ASSERT_TRUE(ensure_dir(deep));  // existing: success, nothing changed
+  EXPECT_TRUE(std::filesystem::is_directory(marker));
+  ASSERT_TRUE(ensure_dir(Path()));
+  Path trailing = scratch.path / "e" / "";
+  ASSERT_TRUE(ensure_dir(trailing));
+  EXPECT_TRUE(std::filesystem::is_directory(scratch.path / "e"));
+}
+
+TEST(EnsureDir, AFileInTheWayGivesTheSystemText) {
+  ScratchDir scratch;
+  const Path file = scratch.path / "file";
+  ASSERT_TRUE(write_file(file, "x"));
+  const auto at_file = ensure_dir(file);
+  ASSERT_FALSE(at_file);
+  EXPECT_TRUE(at_file.error().text.ends_with(")")) << at_file.error().text;
+  EXPECT_NE(at_file.error().text.find(" (os error "), std::string::npos) << at_file.error().text;
+  const auto below_file = ensure_dir(file / "sub" / "dir");
+  ASSERT_FALSE(below_file);
+  EXPECT_NE(below_file.error().text.find(" (os error "), std::string::npos)
+      << below_file.error().text;
+}
+
+TEST(EnsureDir, ConcurrentCreatorsOfOneTreeAllSucceed) {
+  for (int round = 0; round < 20; ++round) {
+    ScratchDir scratch;
+    Path deep = scratch.path;
+    for (int level = 0; level < 12; ++level) deep /= "level" + std::to_string(level);
+    std::vector<int> ok(8, 0);
+    std::vector<std::thread> creators;
+    for (std::size_t i = 0; i < ok.size(); ++i) {
+      creators.emplace_back([&, i] { ok[i] = ensure_dir(deep).has_value() ? 1 : 0; });
+    }
+    for (auto& creator : creators) creator.join();
+    EXPECT_EQ(ok, std::vector<int>(ok.size(), 1)) << "round " << round;
+  }
+}
+
+}  // namespace
+}  // namespace qlx
