@@ -30,6 +30,7 @@ import sys
 import tempfile
 import threading
 import time
+import traceback
 from pathlib import Path
 
 SKIPPED = 77
@@ -203,6 +204,22 @@ def run(bin_dir, keep):
     started = time.monotonic()
     checks = Checks()
     scratch = Path(tempfile.mkdtemp(prefix="qlx-browser-test-"))
+    try:
+        run_in(scratch, bin_dir, chromium, checks, started)
+    except Exception:
+        checks.check("the driver ran to its end", False, traceback.format_exc())
+    finally:
+        if keep or checks.failed:
+            print(f"scratch folder kept: {scratch}")
+        else:
+            shutil.rmtree(scratch, ignore_errors=True)
+    print(f"browser test took {time.monotonic() - started:.1f} s")
+    print(f"browser: {checks.passed} passed, {checks.failed} failed")
+    return 0 if checks.failed == 0 else 1
+
+
+def run_in(scratch, bin_dir, chromium, checks, started):
+    """Lays out `scratch`, runs the browser session and checks what it left."""
     app, config_home, data_home = scratch / "app", scratch / "config", scratch / "data"
     home, stand_in_dir, imported = scratch / "home", scratch / "stand-in", scratch / "imported.bin"
     for folder in (app, config_home, data_home, home, stand_in_dir):
@@ -315,13 +332,6 @@ def run(bin_dir, keep):
         if checks.failed:
             print("--- chromium output (last 40 lines) ---")
             print("\n".join((scratch / "chromium.log").read_text(errors="replace").splitlines()[-40:]))
-        if keep or checks.failed:
-            print(f"scratch folder kept: {scratch}")
-        else:
-            shutil.rmtree(scratch, ignore_errors=True)
-    print(f"browser test took {time.monotonic() - started:.1f} s")
-    print(f"browser: {checks.passed} passed, {checks.failed} failed")
-    return 0 if checks.failed == 0 else 1
 
 
 def stop_browser(browser):
