@@ -42,14 +42,15 @@ Result<std::optional<Json>> read_message(ByteSource source) {
   if (length > kMaxMessageBytes) return fail("Native message too large");
 
   // One buffer serves every frame: a fresh 2 MiB buffer per chunk message
-  // would be zero-filled and mapped anew each time for nothing.
-  static std::string body;
-  body.resize_and_overwrite(length, [](char*, std::size_t n) { return n; });
-  auto body_got = read_fully(source, std::as_writable_bytes(std::span(body)));
+  // would be zero-filled and mapped anew each time for nothing.  It only grows.
+  static std::string buffer;
+  if (buffer.size() < length) buffer.resize(length);
+  const std::span<char> body(buffer.data(), length);
+  auto body_got = read_fully(source, std::as_writable_bytes(body));
   if (!body_got) return fail(std::move(body_got.error()));
   if (*body_got < length) return fail("failed to fill whole buffer");
 
-  auto value = parse_json(body);
+  auto value = parse_json(std::string_view(body.data(), body.size()));
   if (!value) return fail(std::move(value.error()));
   return std::optional<Json>(std::move(*value));
 }
