@@ -41,7 +41,10 @@ Result<std::optional<Json>> read_message(ByteSource source) {
                                std::to_integer<std::uint32_t>(prefix[3]) << 24;
   if (length > kMaxMessageBytes) return fail("Native message too large");
 
-  std::string body(length, '\0');
+  // One buffer serves every frame: a fresh 2 MiB buffer per chunk message
+  // would be zero-filled and mapped anew each time for nothing.
+  static std::string body;
+  body.resize_and_overwrite(length, [](char*, std::size_t n) { return n; });
   auto body_got = read_fully(source, std::as_writable_bytes(std::span(body)));
   if (!body_got) return fail(std::move(body_got.error()));
   if (*body_got < length) return fail("failed to fill whole buffer");

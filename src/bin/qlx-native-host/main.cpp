@@ -5,6 +5,7 @@
 #include "core/dispatch.h"
 #include "identity/ancestor_browser.h"
 #include "identity/heartbeats.h"
+#include "platform/heap.h"
 #include "platform/stdio.h"
 
 namespace qlx {
@@ -38,6 +39,7 @@ Result<void> run_host() {
 
 int main() {
   qlx::prepare_standard_streams();
+  qlx::keep_large_blocks_in_heap();
   if (auto ended = qlx::run_host(); !ended) qlx::write_final_error(ended.error().text);
   return 0;
 }

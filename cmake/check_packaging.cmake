@@ -1,0 +1,44 @@
+# Installs the build into a scratch folder, packs it with CPack, and checks
+# that both hold exactly the host, the register tool and the README.
+#   cmake -DBUILD_DIR=... -DSUFFIX=.exe|"" -DGENERATOR=ZIP|TGZ -DPACKAGE=<file name> -P check_packaging.cmake
+set(scratch ${BUILD_DIR}/packaging-check)
+file(REMOVE_RECURSE ${scratch})
+file(MAKE_DIRECTORY ${scratch})
+
+set(expected README.md qlx-host-register${SUFFIX} qlx-native-host${SUFFIX})
+list(SORT expected)
+
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${scratch}/installed
+                RESULT_VARIABLE failed OUTPUT_QUIET)
+if(failed)
+  message(FATAL_ERROR "cmake --install failed")
+endif()
+file(GLOB_RECURSE installed RELATIVE ${scratch}/installed ${scratch}/installed/*)
+list(SORT installed)
+if(NOT installed STREQUAL expected)
+  message(FATAL_ERROR "installed: ${installed}; expected: ${expected}")
+endif()
+
+execute_process(COMMAND ${CPACK} -G ${GENERATOR} -B ${scratch}/package --config ${BUILD_DIR}/CPackConfig.cmake
+                WORKING_DIRECTORY ${scratch} RESULT_VARIABLE failed OUTPUT_VARIABLE log ERROR_VARIABLE log)
+if(failed)
+  message(FATAL_ERROR "cpack failed: ${log}")
+endif()
+if(GENERATOR STREQUAL "ZIP")
+  set(archive ${scratch}/package/${PACKAGE}.zip)
+else()
+  set(archive ${scratch}/package/${PACKAGE}.tar.gz)
+endif()
+if(NOT EXISTS ${archive})
+  message(FATAL_ERROR "no package ${archive}: ${log}")
+endif()
+file(MAKE_DIRECTORY ${scratch}/unpacked)
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${archive} WORKING_DIRECTORY ${scratch}/unpacked
+                RESULT_VARIABLE failed)
+file(GLOB_RECURSE packed RELATIVE ${scratch}/unpacked/${PACKAGE} ${scratch}/unpacked/${PACKAGE}/*)
+list(SORT packed)
+if(failed OR NOT packed STREQUAL expected)
+  message(FATAL_ERROR "${archive} holds: ${packed}; expected: ${expected}")
+endif()
+file(REMOVE_RECURSE ${scratch})
+message(STATUS "${archive}: ${packed}")

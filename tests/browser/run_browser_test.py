@@ -1,0 +1,362 @@
+#!/usr/bin/env python3
+"""The host in a real browser: headless Chromium, a real extension, a real host.
+
+    run_browser_test.py --bin-dir BUILD/bin [--keep]
+
+Lays out a scratch folder: the host and the stand-in download manager side by
+side (as "velmont-download-manager.exe"), registered with Chromium by
+qlx-host-register; a profile; a data directory (XDG_DATA_HOME).  Starts
+Chromium with the test extension (tests/browser/extension), whose service
+worker runs one session with the host and reports every reply to a loopback
+HTTP server here.  Then checks the replies, the file that the stand-in
+imported, the per-browser heartbeat file, the host's place in the process
+tree, and that the host exits within a second of the disconnect.
+
+Exit code 0 when every check passed, 1 when one failed, 77 (skipped) only when
+Chromium is not installed.
+"""
+
+import argparse
+import base64
+import hashlib
+import http.server
+import json
+import os
+import random
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import traceback
+from pathlib import Path
+
+SKIPPED = 77
+HOST_NAME = "com.velmont.qlx"
+FILE_SIZE = 5 * 1024 * 1024
+CHUNK_BYTES = 675_000  # 900,000 Base64 characters
+EXIT_LIMIT_S = 1.0
+SESSION_TIMEOUT_S = 120
+HERE = Path(__file__).resolve().parent
+
+
+def extension_id(manifest):
+    """The id Chromium gives an extension whose manifest holds "key"."""
+    digest = hashlib.sha256(base64.b64decode(manifest["key"])).hexdigest()[:32]
+    return "".join(chr(ord("a") + int(c, 16)) for c in digest)
+
+
+def find_chromium():
+    for candidate in (shutil.which("chromium"), "/usr/bin/chromium"):
+        if candidate and os.access(candidate, os.X_OK):
+            return candidate
+    return None
+
+
+class Runner:
+    """What the extension reports, gathered by the HTTP handler's thread."""
+
+    def __init__(self, host_path, file_bytes):
+        self.host_path = host_path
+        self.file_bytes = file_bytes
+        self.lock = threading.Lock()
+        self.done = threading.Event()
+        self.disconnected = threading.Event()
+        self.report = None
+        self.failure = None
+        self.hosts_at_report = []  # (pid, ppid, parent name, cwd, argv)
+        self.released_at = None  # when the extension was told to disconnect
+
+
+def process_info(pid):
+    """(ppid, cwd, argv) of a live process, or None."""
+    try:
+        stat = Path(f"/proc/{pid}/stat").read_text()
+        ppid = int(stat[stat.rindex(")") + 2 :].split()[1])
+        cwd = os.readlink(f"/proc/{pid}/cwd")
+        argv = Path(f"/proc/{pid}/cmdline").read_bytes().split(b"\0")[:-1]
+        return ppid, cwd, [a.decode(errors="replace") for a in argv]
+    except (OSError, ValueError):
+        return None
+
+
+def process_name(pid):
+    try:
+        return Path(f"/proc/{pid}/comm").read_text().strip()
+    except OSError:
+        return None
+
+
+def is_running(pid):
+    """False once the process has exited (a zombie counts as exited)."""
+    try:
+        stat = Path(f"/proc/{pid}/stat").read_text()
+    except OSError:
+        return False
+    return stat[stat.rindex(")") + 2] != "Z"
+
+
+def host_processes(host_path):
+    """Live processes whose executable is the host copy under test."""
+    pids = []
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            if os.readlink(entry / "exe") == str(host_path) and is_running(int(entry.name)):
+                pids.append(int(entry.name))
+        except OSError:
+            continue
+    return pids
+
+
+def make_handler(runner):
+    class Handler(http.server.BaseHTTPRequestHandler):
+        def log_message(self, *args):
+            pass
+
+        def reply(self, status, body, content_type="application/json"):
+            self.send_response(status)
+            self.send_header("content-type", content_type)
+            self.send_header("content-length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+
+        def do_GET(self):
+            if self.path == "/file":
+                self.reply(200, runner.file_bytes, "application/octet-stream")
+            else:
+                self.reply(404, b"{}")
+
+        def do_POST(self):
+            length = int(self.headers.get("content-length", "0"))
+            body = json.loads(self.rfile.read(length) or b"{}")
+            if self.path == "/report":
+                with runner.lock:
+                    runner.report = body
+                    for pid in host_processes(runner.host_path):
+                        info = process_info(pid)
+                        if info:
+                            ppid, cwd, argv = info
+                            runner.hosts_at_report.append((pid, ppid, process_name(ppid), cwd, argv))
+                    runner.released_at = time.monotonic()
+                self.reply(200, b'{"ok":true}')
+            elif self.path == "/disconnected":
+                runner.disconnected.set()
+                runner.done.set()
+                self.reply(200, b'{"ok":true}')
+            elif self.path == "/failed":
+                with runner.lock:
+                    runner.failure = body.get("error", "unknown")
+                runner.done.set()
+                self.reply(200, b'{"ok":true}')
+            else:
+                self.reply(404, b"{}")
+
+    return Handler
+
+
+class Checks:
+    def __init__(self):
+        self.passed = 0
+        self.failed = 0
+
+    def check(self, name, ok, detail=""):
+        if ok:
+            self.passed += 1
+            print(f"ok   {name}")
+        else:
+            self.failed += 1
+            print(f"FAIL {name}" + (f": {detail}" if detail else ""))
+        return ok
+
+
+def expected_steps(transfer_id, file_size):
+    steps = [
+        ("ping", {"host": HOST_NAME, "ok": True, "version": "1.0.7"}),
+        ("unknown type", {"error": "Unknown message type", "ok": False}),
+        ("open_app", {"launched": True, "ok": True}),
+        # The stand-in answers {"launched": "stand-in", ...}; the host puts its own "launched".
+        ("add_download", {"launched": True, "ok": True, "received": "add_download"}),
+        ("blob_begin", {"ok": True, "transfer_id": transfer_id}),
+    ]
+    for offset in range(0, file_size, CHUNK_BYTES):
+        size = min(CHUNK_BYTES, file_size - offset)
+        chars = (size + 2) // 3 * 4
+        steps.append((f"blob_chunk {chars}", {"ok": True, "received": size}))
+    steps.append(("blob_end", {"launched": True, "ok": True, "received": "import_browser_file"}))
+    return steps
+
+
+def run(bin_dir, keep):
+    chromium = find_chromium()
+    if chromium is None:
+        print("SKIPPED: chromium is not installed (scripts/bootstrap installs it)")
+        return SKIPPED
+    programs = ("qlx-native-host", "stand-in-manager", "qlx-host-register")
+    missing = [name for name in programs if not (bin_dir / name).is_file()]
+    if missing:
+        print(f"FAIL the build lacks {', '.join(missing)} in {bin_dir}")
+        print("browser: 0 passed, 1 failed")
+        return 1
+    started = time.monotonic()
+    checks = Checks()
+    scratch = Path(tempfile.mkdtemp(prefix="qlx-browser-test-"))
+    try:
+        run_in(scratch, bin_dir, chromium, checks, started)
+    except Exception:
+        checks.check("the driver ran to its end", False, traceback.format_exc())
+    finally:
+        if keep or checks.failed:
+            print(f"scratch folder kept: {scratch}")
+        else:
+            shutil.rmtree(scratch, ignore_errors=True)
+    print(f"browser test took {time.monotonic() - started:.1f} s")
+    print(f"browser: {checks.passed} passed, {checks.failed} failed")
+    return 0 if checks.failed == 0 else 1
+
+
+def run_in(scratch, bin_dir, chromium, checks, started):
+    """Lays out `scratch`, runs the browser session and checks what it left."""
+    app, config_home, data_home = scratch / "app", scratch / "config", scratch / "data"
+    home, stand_in_dir, imported = scratch / "home", scratch / "stand-in", scratch / "imported.bin"
+    for folder in (app, config_home, data_home, home, stand_in_dir):
+        folder.mkdir()
+
+    host = app / "qlx-native-host"
+    shutil.copy2(bin_dir / "qlx-native-host", host)
+    shutil.copy2(bin_dir / "stand-in-manager", app / "velmont-download-manager.exe")
+
+    manifest = json.loads((HERE / "extension" / "manifest.json").read_text())
+    ext_id = extension_id(manifest)
+    base_env = dict(os.environ, HOME=str(home), XDG_CONFIG_HOME=str(config_home),
+                    XDG_DATA_HOME=str(data_home))
+
+    # Registered as a person would: Chromium's user folder is $XDG_CONFIG_HOME/chromium.
+    registered = subprocess.run([str(bin_dir / "qlx-host-register"), "--host", str(host), ext_id],
+                                env=base_env, capture_output=True, text=True)
+    checks.check("qlx-host-register exits 0", registered.returncode == 0, registered.stderr)
+    profile = config_home / "chromium"
+    registration = profile / "NativeMessagingHosts" / f"{HOST_NAME}.json"
+    checks.check("the manifest is registered in Chromium's user folder",
+                 registration.is_file() and json.loads(registration.read_text())["path"] == str(host))
+
+    file_bytes = random.Random(20240607).randbytes(FILE_SIZE)
+    runner = Runner(host, file_bytes)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), make_handler(runner))
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+
+    extension = scratch / "extension"
+    shutil.copytree(HERE / "extension", extension)
+    transfer_id = "browser-test-" + ext_id[:12]
+    (extension / "config.json").write_text(json.dumps({
+        "server": f"http://127.0.0.1:{server.server_address[1]}",
+        "transfer_id": transfer_id,
+        "download_url": "https://downloads.example.invalid/qlx-browser-test.zip",
+    }))
+
+    env = dict(base_env, QLX_STAND_IN_IMPORT_TO=str(imported),
+               QLX_STAND_IN_RECORD_DIR=str(stand_in_dir), QLX_STAND_IN_WATCH_MS="20000")
+    log = open(scratch / "chromium.log", "wb")
+    browser = subprocess.Popen(
+        [chromium, "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
+         "--disable-background-networking", "--disable-component-update", "--disable-sync",
+         f"--user-data-dir={profile}", f"--load-extension={extension}",
+         f"--disable-extensions-except={extension}", "about:blank"],
+        env=env, stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
+        start_new_session=True)
+    try:
+        finished = runner.done.wait(SESSION_TIMEOUT_S)
+        checks.check("the extension finished its session", finished and runner.failure is None,
+                     runner.failure or f"no report within {SESSION_TIMEOUT_S} s")
+        exit_seconds = None
+        if runner.disconnected.is_set():
+            pids = [h[0] for h in runner.hosts_at_report]
+            deadline = runner.released_at + 5
+            while any(is_running(pid) for pid in pids) and time.monotonic() < deadline:
+                time.sleep(0.005)
+            if not any(is_running(pid) for pid in pids):
+                exit_seconds = time.monotonic() - runner.released_at
+        session_seconds = time.monotonic() - started
+
+        report = runner.report or {"steps": []}
+        got = [(s["label"], s["reply"]) for s in report["steps"]]
+        want = expected_steps(transfer_id, FILE_SIZE)
+        checks.check("the session sent every message", [g[0] for g in got] == [w[0] for w in want],
+                     f"{[g[0] for g in got]}")
+        for (label, reply), (_, expected) in zip(got, want):
+            checks.check(f"reply to {label}", reply == expected, f"{reply} != {expected}")
+
+        checks.check("the stand-in imported the file byte for byte",
+                     imported.is_file() and imported.read_bytes() == file_bytes,
+                     f"{imported.stat().st_size if imported.exists() else 'no'} bytes imported")
+
+        heartbeats_path = data_home / "Velmont" / "QLX" / "extension-heartbeats-v2.json"
+        heartbeats = json.loads(heartbeats_path.read_text()) if heartbeats_path.is_file() else {}
+        chrome = heartbeats.get("chrome", {})
+        checks.check('the heartbeat file has the "chrome" entry, from the host\'s ancestry',
+                     set(heartbeats) == {"chrome"}
+                     and chrome.get("extension_id") == ext_id
+                     and chrome.get("extension_version") == manifest["version"],
+                     json.dumps(heartbeats))
+
+        legacy_path = data_home / "Velmont" / "QLX" / "extension-heartbeat.json"
+        legacy = json.loads(legacy_path.read_text()) if legacy_path.is_file() else {}
+        checks.check("the latest heartbeat names chrome and the extension's own source",
+                     legacy.get("browser_id") == "chrome"
+                     and legacy.get("source") == "qlx-extension:edge:browser-test",
+                     json.dumps(legacy))
+
+        hosts = runner.hosts_at_report
+        checks.check("one host ran for the connection", len(hosts) == 1, f"{hosts}")
+        if len(hosts) == 1:
+            pid, ppid, parent, cwd, argv = hosts[0]
+            checks.check("the host is a direct child of the browser",
+                         ppid == browser.pid and parent == "chromium", f"parent {ppid} {parent}")
+            checks.check("the host runs in its own folder with the caller's origin",
+                         cwd == str(app) and argv[1:2] == [f"chrome-extension://{ext_id}/"],
+                         f"cwd {cwd}, argv {argv}")
+        checks.check(f"the host exits within {EXIT_LIMIT_S:.0f} s of the disconnect",
+                     exit_seconds is not None and exit_seconds <= EXIT_LIMIT_S,
+                     "still running" if exit_seconds is None else f"{exit_seconds:.3f} s")
+        if exit_seconds is not None:
+            print(f"host exit after the disconnect: {exit_seconds * 1000:.0f} ms; "
+                  f"session: {session_seconds:.1f} s")
+    finally:
+        (stand_in_dir / "stop").touch()
+        stop_browser(browser)
+        log.close()
+        server.shutdown()
+        if checks.failed:
+            print("--- chromium output (last 40 lines) ---")
+            print("\n".join((scratch / "chromium.log").read_text(errors="replace").splitlines()[-40:]))
+
+
+def stop_browser(browser):
+    """Stops the browser by its process id, then whatever it left in its own session."""
+    if browser.poll() is None:
+        browser.terminate()
+        try:
+            browser.wait(10)
+        except subprocess.TimeoutExpired:
+            browser.kill()
+            browser.wait()
+    try:
+        os.killpg(browser.pid, signal.SIGKILL)
+    except OSError:
+        pass
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--bin-dir", type=Path, required=True,
+                        help="the build's bin folder (host, stand-in, qlx-host-register)")
+    parser.add_argument("--keep", action="store_true", help="keep the scratch folder")
+    args = parser.parse_args()
+    return run(args.bin_dir.resolve(), args.keep)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,272 @@
+// qlx-host-register on Linux: the manifest beside the host and one copy of it
+// in each browser's NativeMessagingHosts folder, all inside a scratch HOME.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "support/case_name.h"
+#include "support/host_session.h"
+
+namespace qlx::testing_support {
+namespace {
+
+constexpr std::string_view kId = "abcdefghijklmnopabcdefghijklmnop";
+constexpr std::string_view kOtherId = "ponmlkjihgfedcbaponmlkjihgfedcba";
+
+// Where each browser reads the user's native messaging hosts, below ~/.config.
+const std::vector<std::string> kBrowserFolders = {
+    "google-chrome/NativeMessagingHosts",  "chromium/NativeMessagingHosts",
+    "microsoft-edge/NativeMessagingHosts", "BraveSoftware/Brave-Browser/NativeMessagingHosts",
+    "vivaldi/NativeMessagingHosts",        "opera/NativeMessagingHosts",
+};
+
+std::string expected_manifest(const Path& host, const std::vector<std::string_view>& ids) {
+  std::string origins;
+  for (std::string_view id : ids) {
+    if (!origins.empty()) origins += ",\n";
+    origins += "    \"chrome-extension://" + std::string(id) + "/\"";
+  }
+  return "{\n"
+         "  \"allowed_origins\": [\n" +
+         origins +
+         "\n  ],\n"
+         "  \"description\": \"QLX download manager: hands downloads from the browser to QLX\",\n"
+         "  \"name\": \"com.velmont.qlx\",\n"
+         "  \"path\": \"" +
+         host.string() +
+         "\",\n"
+         "  \"type\": \"stdio\"\n"
+         "}";
+}
+
+std::string read_text(const Path& path) {
+  auto text = read_file(path);
+  return text ? *text : "<unreadable: " + text.error().text + ">";
+}
+
+/// Every file below `root`, relative to it, in sorted order.
+std::vector<std::string> files_below(const Path& root) {
+  std::vector<std::string> files;
+  std::error_code ignored;
+  for (auto it = std::filesystem::recursive_directory_iterator(root, ignored);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+    if (!it->is_directory()) files.push_back(it->path().lexically_relative(root).string());
+  }
+  std::ranges::sort(files);
+  return files;
+}
+
+/// A scratch HOME and a scratch folder holding a stand-in host executable.
+class RegisterPosix : public testing::Test {
+ protected:
+  RegisterPosix() {
+    host_ = install_.path / "qlx-native-host";
+    EXPECT_TRUE(write_file(host_, "#!/bin/sh\n"));
+  }
+
+  HostRun run_tool(std::vector<std::string> arguments, std::vector<EnvChange> env = {}) const {
+    HostOptions options;
+    options.executable = programs_dir() / "qlx-host-register";
+    options.arguments = std::move(arguments);
+    options.env = {{"HOME", home_.path.string()}, {"XDG_CONFIG_HOME", std::nullopt}};
+    options.env.insert(options.env.end(), env.begin(), env.end());
+    return run_host("", options);
+  }
+
+  std::vector<std::string> with_host(std::vector<std::string> arguments) const {
+    arguments.insert(arguments.begin(), {"--host", host_.string()});
+    return arguments;
+  }
+
+  Path manifest() const { return install_.path / "com.velmont.qlx.json"; }
+  Path copy_for(const std::string& folder) const {
+    return home_.path / ".config" / folder / "com.velmont.qlx.json";
+  }
+
+  TempDir home_;
+  TempDir install_;
+  Path host_;
+};
+
+TEST_F(RegisterPosix, WritesTheManifestBesideTheHostAndACopyForEveryBrowser) {
+  const HostRun run =
+      run_tool(with_host({std::string(kId), std::string(kOtherId), std::string(kId)}));
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.errors, "");
+  const std::string expected = expected_manifest(host_, {kId, kOtherId});
+  EXPECT_EQ(read_text(manifest()), expected);
+  for (const std::string& folder : kBrowserFolders) {
+    SCOPED_TRACE(folder);
+    EXPECT_EQ(read_text(copy_for(folder)), expected);
+    EXPECT_NE(run.output.find(copy_for(folder).string()), std::string::npos) << run.output;
+  }
+  EXPECT_EQ(files_below(home_.path).size(), kBrowserFolders.size());
+}
+
+TEST_F(RegisterPosix, ReRegisteringReplacesTheAllowedExtensions) {
+  ASSERT_EQ(run_tool(with_host({std::string(kId)})).exit_code, 0);
+  const HostRun run = run_tool(with_host({std::string(kOtherId)}));
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(read_text(copy_for(kBrowserFolders[0])), expected_manifest(host_, {kOtherId}));
+  EXPECT_EQ(read_text(manifest()), expected_manifest(host_, {kOtherId}));
+}
+
+TEST_F(RegisterPosix, WithoutAnIdAllowsTheQlxExtension) {
+  const HostRun run = run_tool(with_host({}));
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(read_text(manifest()), expected_manifest(host_, {"kbmhoaelpgdjcnfiebkalmcgopdhjnie"}));
+}
+
+TEST_F(RegisterPosix, DefaultsToTheHostBesideTheTool) {
+  // Only a dry run: the real host's folder is the build's, not ours to write.
+  const HostRun run = run_tool({"--dry-run", std::string(kId)});
+  EXPECT_EQ(run.exit_code, 0) << run.errors;
+  EXPECT_NE(run.output.find("\"path\": \"" + host_executable().string() + "\""), std::string::npos)
+      << run.output;
+}
+
+TEST_F(RegisterPosix, UsesXdgConfigHomeWhenItIsSet) {
+  TempDir config;
+  const HostRun run =
+      run_tool(with_host({std::string(kId)}), {{"XDG_CONFIG_HOME", config.path.string()}});
+  EXPECT_EQ(run.exit_code, 0);
+  for (const std::string& folder : kBrowserFolders) {
+    SCOPED_TRACE(folder);
+    EXPECT_TRUE(path_exists(config.path / folder / "com.velmont.qlx.json"));
+  }
+  EXPECT_EQ(files_below(home_.path), std::vector<std::string>{});
+}
+
+TEST_F(RegisterPosix, DryRunsPrintEveryStepAndChangeNothing) {
+  HostRun run = run_tool(with_host({"--dry-run", std::string(kId)}));
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.errors, "");
+  EXPECT_NE(run.output.find("would write " + manifest().string()), std::string::npos);
+  EXPECT_NE(run.output.find(expected_manifest(host_, {kId})), std::string::npos);
+  for (const std::string& folder : kBrowserFolders) {
+    EXPECT_NE(run.output.find("would register with"), std::string::npos);
+    EXPECT_NE(run.output.find(copy_for(folder).string()), std::string::npos) << folder;
+  }
+  EXPECT_EQ(files_below(home_.path), std::vector<std::string>{});
+  EXPECT_EQ(files_below(install_.path), std::vector<std::string>{"qlx-native-host"});
+
+  ASSERT_EQ(run_tool(with_host({std::string(kId)})).exit_code, 0);
+  run = run_tool(with_host({"--uninstall", "--dry-run"}));
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_NE(run.output.find("would remove " + manifest().string()), std::string::npos);
+  EXPECT_NE(run.output.find("would remove from Brave: " + copy_for(kBrowserFolders[3]).string()),
+            std::string::npos)
+      << run.output;
+  EXPECT_EQ(files_below(home_.path).size(), kBrowserFolders.size());
+  EXPECT_TRUE(path_exists(manifest()));
+}
+
+TEST_F(RegisterPosix, UninstallRemovesOnlyWhatItWrote) {
+  // A browser that was in use before, with another host registered beside ours.
+  const Path chrome = home_.path / ".config/google-chrome";
+  ASSERT_TRUE(std::filesystem::create_directories(chrome / "NativeMessagingHosts"));
+  ASSERT_TRUE(write_file(chrome / "Local State", "{}"));
+  ASSERT_TRUE(write_file(chrome / "NativeMessagingHosts/org.example.other.json", "{}"));
+  ASSERT_EQ(run_tool(with_host({std::string(kId)})).exit_code, 0);
+  // Vivaldi's registration now names another installation of the host.
+  TempDir elsewhere;
+  const std::string foreign = expected_manifest(elsewhere.path / "qlx-native-host", {kId});
+  ASSERT_TRUE(write_file(copy_for("vivaldi/NativeMessagingHosts"), foreign));
+
+  const HostRun run = run_tool(with_host({"--uninstall"}));
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.errors, "");
+  EXPECT_NE(run.output.find("left alone for Vivaldi"), std::string::npos) << run.output;
+  EXPECT_EQ(
+      files_below(home_.path),
+      (std::vector<std::string>{".config/google-chrome/Local State",
+                                ".config/google-chrome/NativeMessagingHosts/org.example.other.json",
+                                ".config/vivaldi/NativeMessagingHosts/com.velmont.qlx.json"}));
+  EXPECT_EQ(read_text(copy_for("vivaldi/NativeMessagingHosts")), foreign);
+  // The folders made only for the registration are gone; the configuration root stays.
+  EXPECT_FALSE(path_exists(home_.path / ".config/chromium"));
+  EXPECT_FALSE(path_exists(home_.path / ".config/BraveSoftware"));
+  EXPECT_TRUE(qlx::is_directory(home_.path / ".config"));
+  EXPECT_EQ(files_below(install_.path), std::vector<std::string>{"qlx-native-host"});
+}
+
+TEST_F(RegisterPosix, UninstallLeavesAManifestOfAnotherHostBesideIt) {
+  TempDir elsewhere;
+  const std::string foreign = expected_manifest(elsewhere.path / "qlx-native-host", {kId});
+  ASSERT_TRUE(write_file(manifest(), foreign));
+  const HostRun run = run_tool(with_host({"--uninstall"}));
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(read_text(manifest()), foreign);
+}
+
+struct BadInput {
+  std::string_view name;
+  std::vector<std::string> arguments;  // "HOST" stands for the stand-in host's path
+  std::string_view error;              // a part of the error text
+};
+
+class RegisterPosixRefuses : public RegisterPosix, public testing::WithParamInterface<BadInput> {};
+
+TEST_P(RegisterPosixRefuses, WithAClearErrorAndWritesNothing) {
+  std::vector<std::string> arguments = GetParam().arguments;
+  for (std::string& arg : arguments) {
+    if (arg == "HOST") arg = host_.string();
+    if (arg == "NOHOST") arg = (install_.path / "missing").string();
+    if (arg.starts_with("HOSTDIR")) arg.replace(0, 7, install_.path.string());
+  }
+  const HostRun run = run_tool(arguments);
+  EXPECT_NE(run.exit_code, 0);
+  EXPECT_NE(run.errors.find(GetParam().error), std::string::npos) << run.errors;
+  EXPECT_EQ(run.output, "");
+  EXPECT_EQ(files_below(home_.path), std::vector<std::string>{});
+  EXPECT_EQ(files_below(install_.path), std::vector<std::string>{"qlx-native-host"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RegisterPosixRefuses,
+    testing::Values(
+        BadInput{
+            "IdOf31Letters", {"--host", "HOST", std::string(kId.substr(1))}, "not an extension id"},
+        BadInput{
+            "IdOf33Letters", {"--host", "HOST", std::string(kId) + "a"}, "not an extension id"},
+        BadInput{"IdWithCapitals",
+                 {"--host", "HOST", "ABCDEFGHIJKLMNOPABCDEFGHIJKLMNOP"},
+                 "not an extension id (32 letters a to p): ABCDEFGHIJKLMNOPABCDEFGHIJKLMNOP"},
+        BadInput{"IdWithLetterQ",
+                 {"--host", "HOST", "qbcdefghijklmnopabcdefghijklmnop"},
+                 "not an extension id"},
+        BadInput{"IdWithDigits",
+                 {"--host", "HOST", "0bcdefghijklmnopabcdefghijklmnop"},
+                 "not an extension id"},
+        BadInput{"OneBadIdAmongGoodOnes",
+                 {"--host", "HOST", std::string(kId), "x"},
+                 "not an extension id (32 letters a to p): x"},
+        BadInput{"OriginInsteadOfId",
+                 {"--host", "HOST", "chrome-extension://" + std::string(kId) + "/"},
+                 "not an extension id"},
+        BadInput{"MissingHost", {"--host", "NOHOST", std::string(kId)}, "no host executable at "},
+        BadInput{"HostIsAFolder",
+                 {"--host", "HOSTDIR", std::string(kId)},
+                 "is a folder, not the host executable"},
+        BadInput{"EmptyHostPath", {"--host", "", std::string(kId)}, "the host path is empty"},
+        BadInput{"HostWithoutPath", {std::string(kId), "--host"}, "--host needs a path"},
+        BadInput{"UnknownOption", {"--host", "HOST", "--force"}, "unknown option --force"},
+        BadInput{"UninstallWithIds",
+                 {"--uninstall", "--host", "HOST", std::string(kId)},
+                 "--uninstall takes no extension ids"},
+        BadInput{
+            "NonUtf8HostPath", {"--host", "HOSTDIR/\xff", std::string(kId)}, "not valid Unicode"}),
+    CaseName());
+
+TEST_F(RegisterPosix, RefusesWhenNoConfigurationFolderCanBeFound) {
+  const HostRun run = run_tool(with_host({std::string(kId)}), {{"HOME", std::nullopt}});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_NE(run.errors.find("cannot find your configuration folder"), std::string::npos)
+      << run.errors;
+  EXPECT_EQ(files_below(install_.path), std::vector<std::string>{"qlx-native-host"});
+}
+
+}  // namespace
+}  // namespace qlx::testing_support

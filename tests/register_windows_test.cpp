@@ -1,0 +1,140 @@
+// qlx-host-register on Windows: the manifest beside the host and one registry
+// key per browser, read back with the system's own reg.exe.  (Under Wine the
+// keys land in the build tree's own prefix.)
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include "support/host_session.h"
+
+namespace qlx::testing_support {
+namespace {
+
+constexpr std::string_view kId = "abcdefghijklmnopabcdefghijklmnop";
+
+// The per-user key of each browser, below HKEY_CURRENT_USER.
+const std::vector<std::string> kBrowserKeys = {
+    "Software\\Google\\Chrome\\NativeMessagingHosts\\com.velmont.qlx",
+    "Software\\Chromium\\NativeMessagingHosts\\com.velmont.qlx",
+    "Software\\Microsoft\\Edge\\NativeMessagingHosts\\com.velmont.qlx",
+    "Software\\BraveSoftware\\Brave-Browser\\NativeMessagingHosts\\com.velmont.qlx",
+    "Software\\Vivaldi\\NativeMessagingHosts\\com.velmont.qlx",
+    "Software\\Opera Software\\NativeMessagingHosts\\com.velmont.qlx",
+};
+
+Path reg_exe() {
+  wchar_t system[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+  return Path(std::wstring(system, length)) / L"reg.exe";
+}
+
+/// Runs reg.exe with `arguments`.
+HostRun reg(std::vector<std::string> arguments) {
+  HostOptions options;
+  options.executable = reg_exe();
+  options.arguments = std::move(arguments);
+  return run_host("", options);
+}
+
+/// The default value of HKCU\<key> as reg.exe shows it, or nullopt when the key is missing.
+std::optional<std::string> default_value(const std::string& key) {
+  const HostRun run = reg({"query", "HKCU\\" + key, "/ve"});
+  if (run.exit_code != 0) return std::nullopt;
+  const std::size_t type = run.output.find("REG_SZ");
+  if (type == std::string::npos) return run.output;
+  const std::size_t start = run.output.find_first_not_of(' ', type + 6);
+  const std::size_t end = run.output.find_first_of("\r\n", start);
+  return run.output.substr(start, end - start);
+}
+
+bool key_exists(const std::string& key) {
+  return reg({"query", "HKCU\\" + key}).exit_code == 0;
+}
+
+std::string json_escaped(std::string text) {
+  for (std::size_t at = text.find('\\'); at != std::string::npos; at = text.find('\\', at + 2)) {
+    text.insert(at, 1, '\\');
+  }
+  return text;
+}
+
+HostRun run_tool(std::vector<std::string> arguments) {
+  HostOptions options;
+  options.executable = programs_dir() / "qlx-host-register.exe";
+  options.arguments = std::move(arguments);
+  return run_host("", options);
+}
+
+// One test for the whole round, since every step shares the user's registry.
+TEST(RegisterWindows, RegistersWithEveryBrowserAndRemovesOnlyItsOwnKeys) {
+  TempDir install;
+  const Path host = install.path / "qlx-native-host.exe";
+  ASSERT_TRUE(write_file(host, "MZ"));
+  const Path manifest = install.path / "com.velmont.qlx.json";
+  const std::string host_text = path_to_utf8(host);
+  const std::string manifest_text = path_to_utf8(manifest);
+
+  {
+    SCOPED_TRACE("a bad id and a dry run change nothing");
+    HostRun run = run_tool({"--host", host_text, "ABCDEFGHIJKLMNOPABCDEFGHIJKLMNOP"});
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_NE(run.errors.find("not an extension id"), std::string::npos) << run.errors;
+    run = run_tool({"--dry-run", "--host", host_text, std::string(kId)});
+    EXPECT_EQ(run.exit_code, 0) << run.errors;
+    EXPECT_NE(run.output.find("would register with Brave: HKCU\\" + kBrowserKeys[3]),
+              std::string::npos)
+        << run.output;
+    EXPECT_FALSE(path_exists(manifest));
+    for (const std::string& key : kBrowserKeys) EXPECT_EQ(default_value(key), std::nullopt) << key;
+  }
+  {
+    SCOPED_TRACE("register");
+    const HostRun run = run_tool({"--host", host_text, std::string(kId)});
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.errors, "");
+    auto written = read_file(manifest);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(
+        *written,
+        "{\n"
+        "  \"allowed_origins\": [\n"
+        "    \"chrome-extension://abcdefghijklmnopabcdefghijklmnop/\"\n"
+        "  ],\n"
+        "  \"description\": \"QLX download manager: hands downloads from the browser to QLX\",\n"
+        "  \"name\": \"com.velmont.qlx\",\n"
+        "  \"path\": \"" +
+            json_escaped(host_text) +
+            "\",\n"
+            "  \"type\": \"stdio\"\n"
+            "}");
+    for (const std::string& key : kBrowserKeys) EXPECT_EQ(default_value(key), manifest_text) << key;
+  }
+  {
+    SCOPED_TRACE("uninstall leaves another host's registration");
+    ASSERT_EQ(reg({"add", "HKCU\\" + kBrowserKeys[4], "/ve", "/d",
+                   "C:\\other\\com.velmont.qlx.json", "/f"})
+                  .exit_code,
+              0);
+    const HostRun run = run_tool({"--uninstall", "--host", host_text});
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.errors, "");
+    EXPECT_NE(run.output.find("left alone for Vivaldi"), std::string::npos) << run.output;
+    for (const std::string& key : kBrowserKeys) {
+      if (key == kBrowserKeys[4]) continue;
+      EXPECT_FALSE(key_exists(key)) << key;
+    }
+    EXPECT_EQ(default_value(kBrowserKeys[4]), "C:\\other\\com.velmont.qlx.json");
+    // Keys made only for the registration are gone; the vendor's own stay.
+    EXPECT_FALSE(key_exists("Software\\BraveSoftware"));
+    EXPECT_TRUE(key_exists("Software\\Microsoft"));
+    EXPECT_FALSE(path_exists(manifest));
+    EXPECT_TRUE(path_exists(host));
+  }
+  reg({"delete", "HKCU\\Software\\Vivaldi", "/f"});
+}
+
+}  // namespace
+}  // namespace qlx::testing_support

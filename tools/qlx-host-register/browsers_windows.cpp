@@ -1,0 +1,129 @@
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include "browsers.h"
+#include "platform/error.h"
+#include "platform/utf16_windows.h"
+
+namespace qlx::host_register {
+namespace {
+
+struct Browser {
+  std::string_view name;
+  std::string_view vendor_key;  // below HKEY_CURRENT_USER\Software
+};
+
+// Each browser reads the user's hosts from the key
+// HKCU\Software\<vendor path>\NativeMessagingHosts\<host name>, whose default
+// value is the manifest's full path.
+constexpr Browser kBrowsers[] = {
+    {"Google Chrome", "Google\\Chrome"},
+    {"Chromium", "Chromium"},
+    {"Microsoft Edge", "Microsoft\\Edge"},
+    {"Brave", "BraveSoftware\\Brave-Browser"},
+    {"Vivaldi", "Vivaldi"},
+    {"Opera", "Opera Software"},
+};
+
+/// Closes an open registry key when it goes out of scope.
+struct KeyCloser {
+  HKEY key = nullptr;
+  ~KeyCloser() {
+    if (key != nullptr) RegCloseKey(key);
+  }
+};
+
+/// Whether the key exists and holds neither subkeys nor values.
+bool is_empty_key(const std::wstring& key) {
+  KeyCloser opened;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &opened.key) != ERROR_SUCCESS) {
+    return false;
+  }
+  DWORD subkeys = 1;
+  DWORD values = 1;
+  return RegQueryInfoKeyW(opened.key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                          &values, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+         subkeys == 0 && values == 0;
+}
+
+}  // namespace
+
+std::vector<std::string> utf8_arguments(int, char**) {
+  std::vector<std::string> arguments;
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) return arguments;
+  for (int i = 1; i < count; ++i) arguments.push_back(utf16_to_utf8(wide[i]));
+  LocalFree(wide);
+  return arguments;
+}
+
+std::string_view host_file_name() {
+  return "qlx-native-host.exe";
+}
+
+Result<std::vector<BrowserTarget>> browser_targets() {
+  std::vector<BrowserTarget> targets;
+  for (const Browser& browser : kBrowsers) {
+    BrowserTarget target;
+    target.browser = browser.name;
+    target.key = "Software\\" + std::string(browser.vendor_key) + "\\NativeMessagingHosts\\" +
+                 std::string(kHostName);
+    target.location = "HKCU\\" + target.key;
+    targets.push_back(std::move(target));
+  }
+  return targets;
+}
+
+Result<void> register_with(const BrowserTarget& target, const Installation& installation) {
+  KeyCloser opened;
+  LSTATUS status =
+      RegCreateKeyExW(HKEY_CURRENT_USER, utf8_to_utf16(target.key).c_str(), 0, nullptr,
+                      REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &opened.key, nullptr);
+  if (status != ERROR_SUCCESS) return fail(system_failure(status));
+  const std::wstring& value = installation.manifest_path.native();
+  status =
+      RegSetValueExW(opened.key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  if (status != ERROR_SUCCESS) return fail(system_failure(status));
+  return {};
+}
+
+Registration registration_at(const BrowserTarget& target, const Installation& installation) {
+  const std::wstring key = utf8_to_utf16(target.key);
+  DWORD bytes = 0;
+  LSTATUS status = RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr,
+                                nullptr, &bytes);
+  if (status == ERROR_FILE_NOT_FOUND) {
+    // No default value: nothing is registered unless the key itself is there.
+    KeyCloser opened;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &opened.key) != ERROR_SUCCESS) {
+      return Registration::kNone;
+    }
+    return Registration::kForeign;
+  }
+  if (status != ERROR_SUCCESS) return Registration::kForeign;
+  std::wstring value(bytes / sizeof(wchar_t) + 1, L'\0');
+  bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+  status = RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr,
+                        value.data(), &bytes);
+  if (status != ERROR_SUCCESS) return Registration::kForeign;
+  value.resize(wcsnlen(value.c_str(), value.size()));
+  return value == installation.manifest_path.native() ? Registration::kOurs
+                                                      : Registration::kForeign;
+}
+
+Result<void> unregister_from(const BrowserTarget& target) {
+  std::wstring key = utf8_to_utf16(target.key);
+  const LSTATUS status = RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
+  if (status != ERROR_SUCCESS) return fail(system_failure(status));
+  for (;;) {
+    key.resize(key.rfind(L'\\'));
+    if (key == L"Software" || !is_empty_key(key)) break;
+    if (RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str()) != ERROR_SUCCESS) break;
+  }
+  return {};
+}
+
+}  // namespace qlx::host_register
