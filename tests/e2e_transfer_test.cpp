@@ -98,8 +98,12 @@ class E2eTransfer : public testing::Test {
     return testing_support::run_host(input, options());
   }
 
-  Path partial(std::string_view id) const { return transfers / (std::string(id) + ".part"); }
-  Path metadata(std::string_view id) const { return transfers / (std::string(id) + ".json"); }
+  Path partial(std::string_view id) const {
+    return transfers / (std::string(id) + ".part");
+  }
+  Path metadata(std::string_view id) const {
+    return transfers / (std::string(id) + ".json");
+  }
 
   /// Plays the download manager for the one import request that `id`'s
   /// blob_end is writing: waits until the request file is complete (the

@@ -9,23 +9,12 @@
 
 #include "platform/fs.h"
 #include "support/host_session.h"
+#include "support/stand_in.h"
 #include "transfer/blob_import.h"
 #include "transfer/blob_reception.h"
 
 namespace qlx {
 namespace {
-
-void set_env(const EnvChange& change) {
-#ifdef _WIN32
-  _putenv_s(change.name.c_str(), change.value.value_or("").c_str());
-#else
-  if (change.value) {
-    setenv(change.name.c_str(), change.value->c_str(), 1);
-  } else {
-    unsetenv(change.name.c_str());
-  }
-#endif
-}
 
 constexpr PollPolicy kShortWait{3, std::chrono::milliseconds(1)};
 
@@ -37,15 +26,15 @@ class TransferImport : public testing::Test {
   std::vector<EnvChange> saved;
 
   void SetUp() override {
-    for (const EnvChange& change : testing_support::local_app_data_env(local.path)) {
+    const auto changes = testing_support::local_app_data_env(local.path);
+    for (const EnvChange& change : changes) {
       const char* old = std::getenv(change.name.c_str());
-      saved.push_back({change.name, old ? std::optional<std::string>(old) : std::nullopt});
-      set_env(change);
+      saved.push_back({change.name, std::string(old ? old : "")});
     }
+    testing_support::apply_to_this_process(changes);
   }
-  void TearDown() override {
-    for (const EnvChange& change : saved) set_env(change);
-  }
+  // An empty value stands for an absent one in the data-directory lookup.
+  void TearDown() override { testing_support::apply_to_this_process(saved); }
 
   Json message(std::string_view text) {
     auto parsed = parse_json(text);
