@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <map>
 
@@ -79,9 +80,20 @@ Result<ChildProcess> start_child(const ChildOptions& options) {
   if (!options.working_dir.empty()) {
     posix_spawn_file_actions_addchdir_np(&actions, options.working_dir.c_str());
   }
+  // A child that ends early must give a write failure here, not kill this
+  // process; the child itself starts with the default disposition.
+  std::signal(SIGPIPE, SIG_IGN);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
   pid_t pid = -1;
   const int code =
-      ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+      ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   ::close(in[0]);
   ::close(out[1]);
