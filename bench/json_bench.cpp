@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/channel.h"
-#include "core/json.h"
+#include "host/channel.h"
+#include "base/json.h"
 
 namespace {
 

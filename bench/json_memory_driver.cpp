@@ -8,8 +8,8 @@
 #include <new>
 #include <string>
 
-#include "core/channel.h"
-#include "core/json.h"
+#include "host/channel.h"
+#include "base/json.h"
 
 namespace {
 

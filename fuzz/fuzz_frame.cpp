@@ -8,7 +8,7 @@
 #include <cstring>
 #include <span>
 
-#include "core/channel.h"
+#include "host/channel.h"
 
 namespace {
 

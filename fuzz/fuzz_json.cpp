@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/json.h"
+#include "base/json.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/channel.h"
+#include "host/channel.h"
 #include "support/case_name.h"
 
 namespace qlx {

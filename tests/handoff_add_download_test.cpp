@@ -1,7 +1,7 @@
 // add_download refuses anything but a web URL before touching the disk.
 #include <gtest/gtest.h>
 
-#include "core/dispatch.h"
+#include "host/dispatch.h"
 #include "support/case_name.h"
 #include "support/host_session.h"
 #include "support/stand_in.h"

@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "core/json.h"
+#include "base/json.h"
 #include "identity/heartbeats.h"
 #include "platform/file_lock.h"
 #include "support/case_name.h"

@@ -3,7 +3,7 @@
 
 #include <optional>
 
-#include "core/json.h"
+#include "base/json.h"
 #include "identity/browser_key.h"
 #include "support/case_name.h"
 

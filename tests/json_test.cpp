@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-#include "core/json.h"
+#include "base/json.h"
 #include "support/case_name.h"
 
 namespace qlx {

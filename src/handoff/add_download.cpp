@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/dispatch.h"
+#include "base/reply.h"
 #include "handoff/submit_handoff.h"
 
 namespace qlx {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/failure.h"
-#include "core/json.h"
+#include "base/failure.h"
+#include "base/json.h"
 
 namespace qlx {
 

@@ -2,8 +2,8 @@
 
 // Starting the download manager from beside the host's own executable.
 
-#include "core/failure.h"
-#include "core/json.h"
+#include "base/failure.h"
+#include "base/json.h"
 
 namespace qlx {
 

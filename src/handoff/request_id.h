@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/failure.h"
+#include "base/failure.h"
 
 namespace qlx {
 

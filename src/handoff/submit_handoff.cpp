@@ -4,7 +4,7 @@
 #include <string_view>
 #include <utility>
 
-#include "core/dispatch.h"
+#include "base/reply.h"
 #include "handoff/launch_manager.h"
 #include "handoff/request_id.h"
 #include "platform/fs.h"

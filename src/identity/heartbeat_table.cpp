@@ -4,7 +4,7 @@
 #include <map>
 #include <vector>
 
-#include "core/json.h"
+#include "base/json.h"
 
 namespace qlx {
 namespace {

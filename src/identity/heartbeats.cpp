@@ -44,7 +44,7 @@ HeartbeatFacts heartbeat_facts(const Json& message) {
   HeartbeatFacts facts;
   facts.source = string_member(message, "source");
   facts.extension_id =
-      string_member(message, "extension_id").value_or(std::string(kDefaultExtensionId));
+      string_member(message, "extension_id").value_or(std::string(kQlxExtensionId));
   facts.extension_version = string_member(message, "extension_version");
   return facts;
 }

@@ -5,21 +5,19 @@
 #include <string>
 #include <string_view>
 
-#include "core/json.h"
+#include "base/json.h"
+#include "base/names.h"
 #include "identity/browser_key.h"
 #include "platform/fs.h"
 
 namespace qlx {
-
-/// The extension id recorded for a message that names none.
-inline constexpr std::string_view kDefaultExtensionId = "kbmhoaelpgdjcnfiebkalmcgopdhjnie";
 
 /// What a heartbeat records of one message: its string members "source",
 /// "extension_id" and "extension_version" (another JSON type counts as
 /// missing; messages that are not objects have no members).
 struct HeartbeatFacts {
   std::optional<std::string> source;
-  std::string extension_id;  // kDefaultExtensionId when missing
+  std::string extension_id;  // kQlxExtensionId when missing
   std::optional<std::string> extension_version;
 };
 HeartbeatFacts heartbeat_facts(const Json& message);

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/failure.h"
+#include "base/failure.h"
 #include "platform/fs.h"
 
 namespace qlx {

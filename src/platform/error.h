@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "core/failure.h"
+#include "base/failure.h"
 
 namespace qlx {
 

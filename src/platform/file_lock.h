@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "core/failure.h"
+#include "base/failure.h"
 #include "platform/fs.h"
 
 namespace qlx {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/failure.h"
+#include "base/failure.h"
 
 namespace qlx {
 

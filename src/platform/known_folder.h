@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/failure.h"
+#include "base/failure.h"
 #include "platform/fs.h"
 
 namespace qlx {

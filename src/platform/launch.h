@@ -3,7 +3,7 @@
 // Starting a program that lives on by itself, apart from this process: the
 // way the host starts the download manager.
 
-#include "core/failure.h"
+#include "base/failure.h"
 #include "platform/fs.h"
 
 namespace qlx {

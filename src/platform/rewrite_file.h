@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "core/failure.h"
+#include "base/failure.h"
 #include "platform/fs.h"
 
 namespace qlx {

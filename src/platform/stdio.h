@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <span>
 
-#include "core/failure.h"
+#include "base/failure.h"
 
 namespace qlx {
 

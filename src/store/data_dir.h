@@ -9,7 +9,7 @@
 // Paths are looked up afresh on every call and never cached.  None of the path
 // functions creates anything or checks that the path exists.
 
-#include "core/failure.h"
+#include "base/failure.h"
 #include "platform/fs.h"
 
 namespace qlx {

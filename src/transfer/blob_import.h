@@ -4,8 +4,8 @@
 // announced size and hands its path to the download manager as an
 // "import_browser_file" request.
 
-#include "core/failure.h"
-#include "core/json.h"
+#include "base/failure.h"
+#include "base/json.h"
 #include "handoff/submit_handoff.h"
 
 namespace qlx {

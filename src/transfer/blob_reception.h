@@ -5,8 +5,8 @@
 
 #include <cstddef>
 
-#include "core/failure.h"
-#include "core/json.h"
+#include "base/failure.h"
+#include "base/json.h"
 
 namespace qlx {
 

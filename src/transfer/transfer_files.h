@@ -14,8 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/failure.h"
-#include "core/json.h"
+#include "base/failure.h"
+#include "base/json.h"
 #include "platform/fs.h"
 
 namespace qlx {

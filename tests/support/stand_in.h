@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/json.h"
+#include "base/json.h"
 #include "platform/child_process.h"
 #include "platform/fs.h"
 #include "support/host_session.h"

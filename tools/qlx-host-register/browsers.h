@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/failure.h"
+#include "base/failure.h"
 #include "manifest.h"
 #include "platform/fs.h"
 

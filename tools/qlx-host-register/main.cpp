@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "browsers.h"
-#include "core/json.h"
+#include "base/json.h"
 #include "manifest.h"
 
 namespace {

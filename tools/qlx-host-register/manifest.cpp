@@ -1,6 +1,6 @@
 #include "manifest.h"
 
-#include "core/json.h"
+#include "base/json.h"
 
 namespace qlx::host_register {
 

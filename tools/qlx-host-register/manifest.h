@@ -7,15 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "base/names.h"
 #include "platform/fs.h"
 
 namespace qlx::host_register {
 
-/// The host's name as extensions pass it to connectNative.
-inline constexpr std::string_view kHostName = "com.velmont.qlx";
-
-/// The QLX extension's own id: registered when no id is given.
-inline constexpr std::string_view kQlxExtensionId = "kbmhoaelpgdjcnfiebkalmcgopdhjnie";
+using qlx::kHostName;
+using qlx::kQlxExtensionId;
 
 /// The manifest's file name: "com.velmont.qlx.json".
 inline constexpr std::string_view kManifestFileName = "com.velmont.qlx.json";

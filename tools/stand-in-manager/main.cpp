@@ -35,7 +35,7 @@
 #include <system_error>
 #include <vector>
 
-#include "core/json.h"
+#include "base/json.h"
 #include "platform/fs.h"
 #include "platform/sleep.h"
 #include "process.h"

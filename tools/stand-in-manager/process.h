@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/json.h"
+#include "base/json.h"
 
 namespace stand_in {
 

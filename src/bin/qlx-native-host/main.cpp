@@ -1,8 +1,8 @@
 // The native messaging host: the browser starts it, talks to it over stdin and
 // stdout, and closes stdin when the extension disconnects.  Command-line
 // arguments (the caller's origin, a window handle) are deliberately ignored.
-#include "core/channel.h"
-#include "core/dispatch.h"
+#include "host/channel.h"
+#include "host/dispatch.h"
 #include "identity/ancestor_browser.h"
 #include "identity/heartbeats.h"
 #include "platform/heap.h"

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/json.h"
-#include "core/json_text.h"
+#include "base/json.h"
+#include "base/json_text.h"
 
 namespace qlx {
 namespace {

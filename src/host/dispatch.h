@@ -2,20 +2,15 @@
 
 #include <string_view>
 
-#include "core/failure.h"
-#include "core/json.h"
+#include "base/failure.h"
+#include "base/json.h"
+#include "base/reply.h"
 
 namespace qlx {
-
-inline constexpr std::string_view kHostName = "com.velmont.qlx";
-inline constexpr std::string_view kHostVersion = "1.0.7";
 
 /// A handler takes the message and returns exactly one reply, or a failure
 /// that ends the host.  Handlers never write to standard output themselves.
 using Handler = Result<Json> (*)(const Json& message);
-
-/// {"error":<text>,"ok":false}
-Json error_reply(std::string_view text);
 
 /// {"host":"com.velmont.qlx","ok":true,"version":"1.0.7"}
 Result<Json> handle_ping(const Json& message);

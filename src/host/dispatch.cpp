@@ -1,21 +1,16 @@
-#include "core/dispatch.h"
+#include "host/dispatch.h"
 
 #include <array>
 #include <utility>
 
 #include "handoff/add_download.h"
+#include "base/names.h"
+#include "host/version.h"
 #include "handoff/launch_manager.h"
 #include "transfer/blob_import.h"
 #include "transfer/blob_reception.h"
 
 namespace qlx {
-
-Json error_reply(std::string_view text) {
-  Json reply = Json::object();
-  reply["error"] = text;
-  reply["ok"] = false;
-  return reply;
-}
 
 Result<Json> handle_ping(const Json&) {
   Json reply = Json::object();

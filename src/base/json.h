@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "core/failure.h"
+#include "base/failure.h"
 
 namespace qlx {
 

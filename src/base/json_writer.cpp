@@ -5,8 +5,8 @@
 #include <string>
 #include <system_error>
 
-#include "core/json.h"
-#include "core/json_text.h"
+#include "base/json.h"
+#include "base/json_text.h"
 
 namespace qlx {
 namespace {

@@ -6,8 +6,8 @@
 #include <span>
 #include <string>
 
-#include "core/failure.h"
-#include "core/json.h"
+#include "base/failure.h"
+#include "base/json.h"
 
 namespace qlx {
 

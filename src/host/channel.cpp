@@ -1,4 +1,4 @@
-#include "core/channel.h"
+#include "host/channel.h"
 
 #include <cstring>
 
