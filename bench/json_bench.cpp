@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "host/channel.h"
 #include "base/json.h"
+#include "host/channel.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <new>
 #include <string>
 
-#include "host/channel.h"
 #include "base/json.h"
+#include "host/channel.h"
 
 namespace {
 

@@ -63,7 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing_support::CaseName());
 
 TEST(NormalizeBrowserName, TrimsUnicodeWhiteSpaceAndLowersAsciiOnly) {
-  EXPECT_EQ(normalize_browser_name("\t\n\v\f\r \xC2\x85" "Ab\xC3\x84 c\xE2\x80\x8A\xE2\x81\x9F"),
+  EXPECT_EQ(normalize_browser_name("\t\n\v\f\r \xC2\x85"
+                                   "Ab\xC3\x84 c\xE2\x80\x8A\xE2\x81\x9F"),
             "ab\xC3\x84 c");
   // U+200B (zero width space) and U+FEFF lack the White_Space property.
   EXPECT_EQ(normalize_browser_name("\xE2\x80\x8B"

@@ -3,10 +3,10 @@
 #include <array>
 #include <utility>
 
-#include "handoff/add_download.h"
 #include "base/names.h"
-#include "host/version.h"
+#include "handoff/add_download.h"
 #include "handoff/launch_manager.h"
+#include "host/version.h"
 #include "transfer/blob_import.h"
 #include "transfer/blob_reception.h"
 

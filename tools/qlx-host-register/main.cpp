@@ -15,8 +15,8 @@
 #include <system_error>
 #include <vector>
 
-#include "browsers.h"
 #include "base/json.h"
+#include "browsers.h"
 #include "manifest.h"
 
 namespace {

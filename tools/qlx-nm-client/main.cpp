@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "host/channel.h"
 #include "base/json.h"
+#include "host/channel.h"
 #include "platform/child_process.h"
 
 namespace {
