@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "host/frame.h"
 #include "platform/stdio.h"
 
 namespace qlx {
@@ -35,10 +36,7 @@ Result<std::optional<Json>> read_message(ByteSource source) {
   if (!got) return fail(std::move(got.error()));
   if (*got < sizeof prefix) return std::nullopt;  // the browser closed stdin: end quietly
 
-  const std::uint32_t length = std::to_integer<std::uint32_t>(prefix[0]) |
-                               std::to_integer<std::uint32_t>(prefix[1]) << 8 |
-                               std::to_integer<std::uint32_t>(prefix[2]) << 16 |
-                               std::to_integer<std::uint32_t>(prefix[3]) << 24;
+  const std::uint32_t length = frame_length(prefix);
   if (length > kMaxMessageBytes) return fail("Native message too large");
 
   // One buffer serves every frame: a fresh 2 MiB buffer per chunk message
@@ -60,13 +58,7 @@ Result<std::optional<Json>> read_message() {
 }
 
 std::string frame_reply(const Json& reply) {
-  std::string frame;
-  frame.reserve(128);
-  frame.append(4, '\0');
-  frame += to_compact_json(reply);
-  const auto length = static_cast<std::uint32_t>(frame.size() - 4);
-  for (int i = 0; i < 4; ++i) frame[i] = static_cast<char>((length >> (8 * i)) & 0xFF);
-  return frame;
+  return frame_bytes(to_compact_json(reply));
 }
 
 Result<void> write_reply(const Json& reply) {
