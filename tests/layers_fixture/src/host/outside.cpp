@@ -1,0 +1,2 @@
+#include "handoff/sibling.h"
+#include "support/host_session.h"

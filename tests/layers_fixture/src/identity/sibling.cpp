@@ -1,0 +1,2 @@
+#include "handoff/sibling.h"
+#include "store/upward.h"
