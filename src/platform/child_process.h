@@ -53,6 +53,10 @@ void close_child_input(ChildProcess& child);
 /// Reads some bytes of the child's stdout (0: it ended).
 Result<std::size_t> read_child_output(ChildProcess& child, std::span<std::byte> buffer);
 
+/// Fills `buffer` from the child's stdout and returns the number of bytes
+/// read: fewer than `buffer.size()` only when the output ended or a read failed.
+std::size_t read_child_output_fully(ChildProcess& child, std::span<std::byte> buffer);
+
 /// Reads the child's stderr to its end.
 std::string read_child_errors(ChildProcess& child);
 

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "base/at_exit.h"
 #include "platform/child_process.h"
 #include "platform/error.h"
 
@@ -20,20 +21,7 @@ void close_fd(std::intptr_t& fd) {
   if (fd >= 0) ::close(static_cast<int>(fd));
   fd = -1;
 }
-
 }  // namespace
-
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept {
-  *this = std::move(other);
-}
-
-ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
-  std::swap(process, other.process);
-  std::swap(stdin_write, other.stdin_write);
-  std::swap(stdout_read, other.stdout_read);
-  std::swap(stderr_read, other.stderr_read);
-  return *this;
-}
 
 ChildProcess::~ChildProcess() {
   close_fd(stdin_write);
@@ -42,10 +30,24 @@ ChildProcess::~ChildProcess() {
 }
 
 Result<ChildProcess> start_child(const ChildOptions& options) {
-  int in[2], out[2], err[2];
-  if (::pipe2(in, O_CLOEXEC) != 0) return fail(last_system_failure());
-  if (::pipe2(out, O_CLOEXEC) != 0) return fail(last_system_failure());
-  if (::pipe2(err, O_CLOEXEC) != 0) return fail(last_system_failure());
+  // This process's ends of the pipes live in `child` from the start and the
+  // child's ends in `theirs` (its stdin, stdout, stderr), so that a step that
+  // fails closes everything opened before it.
+  ChildProcess child;
+  int theirs[3] = {-1, -1, -1};
+  AtExit close_theirs{[&] {
+    for (int fd : theirs) {
+      if (fd >= 0) ::close(fd);
+    }
+  }};
+  std::intptr_t* ours[3] = {&child.stdin_write, &child.stdout_read, &child.stderr_read};
+  for (int stream = 0; stream < 3; ++stream) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) return fail(last_system_failure());
+    const bool child_reads = stream == 0;
+    theirs[stream] = ends[child_reads ? 0 : 1];
+    *ours[stream] = ends[child_reads ? 1 : 0];
+  }
 
   std::map<std::string, std::string> env;
   for (char** entry = environ; *entry != nullptr; ++entry) {
@@ -72,36 +74,45 @@ Result<ChildProcess> start_child(const ChildOptions& options) {
   for (auto& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
 
+  // The posix_spawn family returns its error number instead of setting errno.
   posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+  if (const int code = posix_spawn_file_actions_init(&actions); code != 0) {
+    return fail(system_failure(code));
+  }
+  AtExit destroy_actions{[&] { posix_spawn_file_actions_destroy(&actions); }};
+  for (int stream = 0; stream < 3; ++stream) {
+    if (const int code = posix_spawn_file_actions_adddup2(&actions, theirs[stream], stream);
+        code != 0) {
+      return fail(system_failure(code));
+    }
+  }
   if (!options.working_dir.empty()) {
-    posix_spawn_file_actions_addchdir_np(&actions, options.working_dir.c_str());
+    if (const int code =
+            posix_spawn_file_actions_addchdir_np(&actions, options.working_dir.c_str());
+        code != 0) {
+      return fail(system_failure(code));
+    }
   }
   // A child that ends early must give a write failure here, not kill this
   // process; the child itself starts with the default disposition.
   std::signal(SIGPIPE, SIG_IGN);
   posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
+  if (const int code = posix_spawnattr_init(&attributes); code != 0) {
+    return fail(system_failure(code));
+  }
+  AtExit destroy_attributes{[&] { posix_spawnattr_destroy(&attributes); }};
   sigset_t defaults;
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGPIPE);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+  if (const int code = posix_spawnattr_setsigdefault(&attributes, &defaults); code != 0) {
+    return fail(system_failure(code));
+  }
+  if (const int code = posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF); code != 0) {
+    return fail(system_failure(code));
+  }
   pid_t pid = -1;
   const int code =
       ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(in[0]);
-  ::close(out[1]);
-  ::close(err[1]);
-  ChildProcess child;
-  child.stdin_write = in[1];
-  child.stdout_read = out[0];
-  child.stderr_read = err[0];
   if (code != 0) return fail(system_failure(code));
   child.process = pid;
   return child;

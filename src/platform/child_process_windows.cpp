@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/at_exit.h"
 #include "platform/child_process.h"
 #include "platform/error.h"
 #include "platform/utf16_windows.h"
@@ -74,18 +75,6 @@ std::wstring environment_block(const std::vector<EnvChange>& changes) {
 
 }  // namespace
 
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept {
-  *this = std::move(other);
-}
-
-ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
-  std::swap(process, other.process);
-  std::swap(stdin_write, other.stdin_write);
-  std::swap(stdout_read, other.stdout_read);
-  std::swap(stderr_read, other.stderr_read);
-  return *this;
-}
-
 ChildProcess::~ChildProcess() {
   close_handle(stdin_write);
   close_handle(stdout_read);
@@ -94,20 +83,33 @@ ChildProcess::~ChildProcess() {
 }
 
 Result<ChildProcess> start_child(const ChildOptions& options) {
-  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE in_read, in_write, out_read, out_write, err_read, err_write;
-  if (!CreatePipe(&in_read, &in_write, &inheritable, 1 << 20)) return fail(last_system_failure());
-  CreatePipe(&out_read, &out_write, &inheritable, 1 << 20);
-  CreatePipe(&err_read, &err_write, &inheritable, 1 << 16);
-  // Only the child's ends are inherited.
-  SetHandleInformation(in_write, HANDLE_FLAG_INHERIT, 0);
-  SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
-  SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
-
+  // This process's ends of the pipes live in `child` from the start and the
+  // child's ends in `theirs` (its stdin, stdout, stderr), so that a step that
+  // fails closes everything opened before it.
   ChildProcess child;
-  child.stdin_write = reinterpret_cast<std::intptr_t>(in_write);
-  child.stdout_read = reinterpret_cast<std::intptr_t>(out_read);
-  child.stderr_read = reinterpret_cast<std::intptr_t>(err_read);
+  HANDLE theirs[3] = {nullptr, nullptr, nullptr};
+  AtExit close_theirs{[&] {
+    for (HANDLE handle : theirs) {
+      if (handle != nullptr) CloseHandle(handle);
+    }
+  }};
+  std::intptr_t* ours[3] = {&child.stdin_write, &child.stdout_read, &child.stderr_read};
+  constexpr DWORD kPipeBytes[3] = {1 << 20, 1 << 20, 1 << 16};
+  for (int stream = 0; stream < 3; ++stream) {
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE read_end = nullptr;
+    HANDLE write_end = nullptr;
+    if (!CreatePipe(&read_end, &write_end, &inheritable, kPipeBytes[stream])) {
+      return fail(last_system_failure());
+    }
+    const bool child_reads = stream == 0;
+    theirs[stream] = child_reads ? read_end : write_end;
+    *ours[stream] = reinterpret_cast<std::intptr_t>(child_reads ? write_end : read_end);
+    // Only the child's end is inherited.
+    if (!SetHandleInformation(reinterpret_cast<HANDLE>(*ours[stream]), HANDLE_FLAG_INHERIT, 0)) {
+      return fail(last_system_failure());
+    }
+  }
 
   const std::wstring program = options.program.native();
   std::wstring line;
@@ -118,35 +120,37 @@ Result<ChildProcess> start_child(const ChildOptions& options) {
   }
   std::wstring env = environment_block(options.env);
 
-  // List exactly the three handles, so that pipes of other children started
-  // by this process are never inherited by this one.
-  HANDLE inherited[3] = {in_read, out_write, err_write};
+  // The child inherits exactly its three handles, so that the pipes of a
+  // child that another thread starts at the same moment never leak into this
+  // one (and the other way round).  The first call only measures the list.
   SIZE_T attr_size = 0;
   InitializeProcThreadAttributeList(nullptr, 1, 0, &attr_size);
+  if (attr_size == 0) return fail(last_system_failure());
   std::vector<char> attr_buffer(attr_size);
   auto* attrs = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attr_buffer.data());
-  InitializeProcThreadAttributeList(attrs, 1, 0, &attr_size);
-  UpdateProcThreadAttribute(attrs, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
-                            sizeof inherited, nullptr, nullptr);
+  if (!InitializeProcThreadAttributeList(attrs, 1, 0, &attr_size)) {
+    return fail(last_system_failure());
+  }
+  AtExit delete_attrs{[&] { DeleteProcThreadAttributeList(attrs); }};
+  if (!UpdateProcThreadAttribute(attrs, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, theirs, sizeof theirs,
+                                 nullptr, nullptr)) {
+    return fail(last_system_failure());
+  }
 
   STARTUPINFOEXW startup{};
   startup.StartupInfo.cb = sizeof startup;
   startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-  startup.StartupInfo.hStdInput = in_read;
-  startup.StartupInfo.hStdOutput = out_write;
-  startup.StartupInfo.hStdError = err_write;
+  startup.StartupInfo.hStdInput = theirs[0];
+  startup.StartupInfo.hStdOutput = theirs[1];
+  startup.StartupInfo.hStdError = theirs[2];
+  startup.lpAttributeList = attrs;
   PROCESS_INFORMATION info{};
-  const BOOL started =
-      CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE,
-                     CREATE_UNICODE_ENVIRONMENT | EXTENDED_STARTUPINFO_PRESENT, env.data(),
-                     options.working_dir.empty() ? nullptr : options.working_dir.c_str(),
-                     &startup.StartupInfo, &info);
-  const DWORD code = GetLastError();
-  DeleteProcThreadAttributeList(attrs);
-  CloseHandle(in_read);
-  CloseHandle(out_write);
-  CloseHandle(err_write);
-  if (!started) return fail(system_failure(code));
+  if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE,
+                      CREATE_UNICODE_ENVIRONMENT | EXTENDED_STARTUPINFO_PRESENT, env.data(),
+                      options.working_dir.empty() ? nullptr : options.working_dir.c_str(),
+                      &startup.StartupInfo, &info)) {
+    return fail(last_system_failure());
+  }
   CloseHandle(info.hThread);
   child.process = reinterpret_cast<std::intptr_t>(info.hProcess);
   return child;
