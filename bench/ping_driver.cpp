@@ -11,8 +11,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <random>
 #include <span>
 #include <string>
 #include <string_view>
@@ -20,12 +18,13 @@
 
 #include <sys/resource.h>
 
+#include "host/frame.h"
 #include "platform/child_process.h"
 #include "platform/fs.h"
+#include "support/temp_dir.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::string_view kPingReply = R"({"host":"com.velmont.qlx","ok":true,"version":"1.0.7"})";
@@ -35,29 +34,16 @@ constexpr std::string_view kPingReply = R"({"host":"com.velmont.qlx","ok":true,"
   std::exit(1);
 }
 
-std::string frame(std::string_view body) {
-  std::string out(4, '\0');
-  const auto n = static_cast<std::uint32_t>(body.size());
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((n >> (8 * i)) & 0xFF);
-  out += body;
-  return out;
-}
-
-void read_exactly(qlx::ChildProcess& host, std::span<std::byte> buffer) {
-  while (!buffer.empty()) {
-    auto got = qlx::read_child_output(host, buffer);
-    if (!got || *got == 0) die("the host ended early");
-    buffer = buffer.subspan(*got);
-  }
-}
-
 /// Sends one frame and checks that the reply is the ping reply.
 void ping(qlx::ChildProcess& host, const std::string& request) {
   if (!qlx::write_child_input(host, std::as_bytes(std::span(request)))) die("cannot write");
-  std::byte reply[4 + kPingReply.size()];
-  read_exactly(host, reply);
-  const std::string_view body(reinterpret_cast<const char*>(reply) + 4, kPingReply.size());
-  if (reply[0] != std::byte{kPingReply.size()} || body != kPingReply) die("unexpected reply");
+  std::byte reply[qlx::kFramePrefixBytes + kPingReply.size()];
+  if (qlx::read_child_output_fully(host, reply) != sizeof reply) die("the host ended early");
+  const std::string_view body(reinterpret_cast<const char*>(reply) + qlx::kFramePrefixBytes,
+                              kPingReply.size());
+  if (qlx::frame_length(reply) != kPingReply.size() || body != kPingReply) {
+    die("unexpected reply");
+  }
 }
 
 /// CPU seconds used so far by the children that were waited for.
@@ -95,7 +81,7 @@ Rate pings_per_second(const qlx::Path& host, const std::vector<qlx::EnvChange>& 
                       std::string_view body, int pings) {
   const double cpu_before = children_cpu_seconds();
   qlx::ChildProcess child = start_host(host, env);
-  const std::string request = frame(body);
+  const std::string request = qlx::frame_bytes(body);
   for (int i = 0; i < 200; ++i) ping(child, request);  // warm up
   const auto start = Clock::now();
   for (int i = 0; i < pings; ++i) ping(child, request);
@@ -114,11 +100,8 @@ int main(int argc, char** argv) {
   if (!self) die(self.error().text);
   const qlx::Path host = self->parent_path() / "qlx-native-host";
 
-  std::random_device random;
-  const fs::path scratch =
-      fs::temp_directory_path() / ("qlx-ping-driver-" + std::to_string(random()));
-  fs::create_directories(scratch);
-  const std::vector<qlx::EnvChange> with_data{{"XDG_DATA_HOME", scratch.string()}};
+  const qlx::testing_support::TempDir scratch;
+  const std::vector<qlx::EnvChange> with_data{{"XDG_DATA_HOME", scratch.path.string()}};
   const std::vector<qlx::EnvChange> without_data{{"XDG_DATA_HOME", std::nullopt},
                                                  {"HOME", std::nullopt}};
   const std::string_view plain = R"({"type":"ping"})";
@@ -145,7 +128,7 @@ int main(int argc, char** argv) {
   report("no data directory (heartbeats skipped):", none);
 
   std::vector<double> startup_ms;
-  const std::string request = frame(named);
+  const std::string request = qlx::frame_bytes(named);
   const double cpu_before = children_cpu_seconds();
   for (int i = 0; i < startups; ++i) {
     const auto start = Clock::now();
@@ -162,6 +145,5 @@ int main(int argc, char** argv) {
       "(whole run)\n",
       startup_ms[startup_ms.size() / 2], startup_ms[startup_ms.size() * 9 / 10], startups,
       startup_cpu_ms);
-  fs::remove_all(scratch);
   return 0;
 }

@@ -27,6 +27,9 @@
 #include <string_view>
 #include <vector>
 
+#include "host/frame.h"
+#include "support/base64_encode.h"
+
 extern char** environ;
 
 namespace {
@@ -40,23 +43,6 @@ constexpr std::string_view kTransferId = "bench-transfer-0001";
 [[noreturn]] void die(const std::string& what) {
   std::fprintf(stderr, "transfer_driver: %s\n", what.c_str());
   std::exit(1);
-}
-
-std::string encode_base64(std::string_view bytes) {
-  static constexpr char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
-  for (std::size_t i = 0; i < bytes.size(); i += 3) {
-    std::uint32_t bits = 0;
-    const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
-    for (std::size_t j = 0; j < 3; ++j) {
-      bits = bits << 8 | (j < n ? static_cast<unsigned char>(bytes[i + j]) : 0u);
-    }
-    for (std::size_t j = 0; j < 4; ++j)
-      out += j <= n ? kAlphabet[(bits >> (18 - 6 * j)) & 0x3F] : '=';
-  }
-  return out;
 }
 
 std::string read_whole(const fs::path& path) {
@@ -95,16 +81,15 @@ struct Host {
             std::string_view tail) {
     const auto length = static_cast<std::uint32_t>(head.size() + middle.size() + tail.size());
     frame_buffer.clear();
-    for (int i = 0; i < 4; ++i) frame_buffer += static_cast<char>((length >> (8 * i)) & 0xFF);
+    frame_buffer += qlx::frame_prefix(length);
     frame_buffer.append(head).append(middle).append(tail);
     write_all(input, frame_buffer);
   }
 
   std::string reply() {
-    unsigned char length_bytes[4];
-    read_exact(output, reinterpret_cast<char*>(length_bytes), 4);
-    const std::uint32_t length = length_bytes[0] | length_bytes[1] << 8 | length_bytes[2] << 16 |
-                                 static_cast<std::uint32_t>(length_bytes[3]) << 24;
+    char prefix[qlx::kFramePrefixBytes];
+    read_exact(output, prefix, qlx::kFramePrefixBytes);
+    const std::uint32_t length = qlx::frame_length(prefix);
     std::string body(length, '\0');
     read_exact(output, body.data(), length);
     return body;
@@ -200,7 +185,7 @@ int main(int argc, char** argv) {
     const std::uint64_t word = random();
     std::memcpy(file.data() + i, &word, 8);
   }
-  const std::string text = encode_base64(file);
+  const std::string text = qlx::testing_support::encode_base64(file);
   {
     std::ofstream out(scratch / "file.b64", std::ios::binary);
     out << text;

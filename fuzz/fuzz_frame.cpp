@@ -9,6 +9,7 @@
 #include <span>
 
 #include "host/channel.h"
+#include "host/frame.h"
 
 namespace {
 
@@ -37,9 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto message = qlx::read_message(source);
     if (!message || !*message) break;
     const std::string frame = qlx::frame_reply(**message);
-    std::uint32_t length = 0;
-    for (int i = 3; i >= 0; --i) length = length << 8 | static_cast<unsigned char>(frame[i]);
-    if (length != frame.size() - 4) std::abort();
+    if (qlx::frame_length(frame.data()) != frame.size() - qlx::kFramePrefixBytes) std::abort();
   }
   return 0;
 }

@@ -6,29 +6,14 @@
 #include <random>
 #include <string>
 
+#include "support/base64_encode.h"
 #include "support/case_name.h"
 #include "transfer/base64.h"
 
 namespace qlx {
 namespace {
 
-/// Standard Base64 with padding, to build long inputs.
-std::string encode(std::string_view bytes) {
-  static constexpr char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (std::size_t i = 0; i < bytes.size(); i += 3) {
-    std::uint32_t bits = 0;
-    const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
-    for (std::size_t j = 0; j < 3; ++j) {
-      bits = bits << 8 | (j < n ? static_cast<unsigned char>(bytes[i + j]) : 0u);
-    }
-    for (std::size_t j = 0; j < 4; ++j) {
-      out += j <= n ? kAlphabet[(bits >> (18 - 6 * j)) & 0x3F] : '=';
-    }
-  }
-  return out;
-}
+using testing_support::encode_base64;
 
 struct DecodeCase {
   const char* name;
@@ -104,14 +89,14 @@ TEST(DecodeBase64Long, RoundTripsEveryLengthAndByte) {
                              std::size_t{675'000}, std::size_t{675'001}, std::size_t{675'002}}) {
     SCOPED_TRACE(length);
     const std::string original = bytes.substr(0, length);
-    auto got = decode_base64(encode(original));
+    auto got = decode_base64(encode_base64(original));
     ASSERT_TRUE(got) << got.error().text;
     EXPECT_EQ(*got, original);
   }
 }
 
 TEST(DecodeBase64Long, ReportsTheFirstForeignByteFarIntoTheText) {
-  std::string text = encode(std::string(600'000, 'x'));
+  std::string text = encode_base64(std::string(600'000, 'x'));
   text[654'321] = '-';
   text[700'000] = '!';
   auto got = decode_base64(text);

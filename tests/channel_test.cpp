@@ -6,6 +6,7 @@
 #include <string>
 
 #include "host/channel.h"
+#include "host/frame.h"
 #include "support/case_name.h"
 
 namespace qlx {
@@ -26,19 +27,6 @@ struct MemorySource {
   }
   ByteSource source() { return ByteSource{&MemorySource::read, this}; }
 };
-
-std::string frame(std::string_view body) {
-  std::string out(4, '\0');
-  const auto n = static_cast<std::uint32_t>(body.size());
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((n >> (8 * i)) & 0xFF);
-  return out + std::string(body);
-}
-
-std::string length_only(std::uint32_t n) {
-  std::string out(4, '\0');
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((n >> (8 * i)) & 0xFF);
-  return out;
-}
 
 struct FrameCase {
   const char* name;
@@ -67,13 +55,17 @@ TEST_P(ReadMessage, GivesTheExpectedOutcome) {
 
 INSTANTIATE_TEST_SUITE_P(
     Frames, ReadMessage,
-    testing::Values(
-        FrameCase{"Empty", "", "end", 0}, FrameCase{"OneLengthByte", std::string(1, 'x'), "end", 1},
-        FrameCase{"ThreeLengthBytes", std::string(3, '\0'), "end", 3},
-        FrameCase{"Ping", frame(R"({"type":"ping"})"), R"(message:{"type":"ping"})", 19},
-        FrameCase{"LengthTenIsNotANewline", frame(R"({"type":1})"), R"(message:{"type":1})", 14},
-        FrameCase{"TooLarge", length_only(2'097'153) + "{}", "failure:Native message too large", 4},
-        FrameCase{"BodyCut", length_only(10) + "{\"a\"", "failure:failed to fill whole buffer", 8}),
+    testing::Values(FrameCase{"Empty", "", "end", 0},
+                    FrameCase{"OneLengthByte", std::string(1, 'x'), "end", 1},
+                    FrameCase{"ThreeLengthBytes", std::string(3, '\0'), "end", 3},
+                    FrameCase{"Ping", frame_bytes(R"({"type":"ping"})"),
+                              R"(message:{"type":"ping"})", 19},
+                    FrameCase{"LengthTenIsNotANewline", frame_bytes(R"({"type":1})"),
+                              R"(message:{"type":1})", 14},
+                    FrameCase{"TooLarge", frame_prefix(2'097'153) + "{}",
+                              "failure:Native message too large", 4},
+                    FrameCase{"BodyCut", frame_prefix(10) + "{\"a\"",
+                              "failure:failed to fill whole buffer", 8}),
     testing_support::CaseName());
 
 TEST(FrameReply, PingReplyIsFiftyFourBytesBehindItsLength) {

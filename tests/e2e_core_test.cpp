@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "host/frame.h"
 #include "support/case_name.h"
 #include "support/host_session.h"
 
@@ -13,11 +14,6 @@ namespace {
 
 constexpr std::string_view kPingReply = R"({"host":"com.velmont.qlx","ok":true,"version":"1.0.7"})";
 constexpr std::string_view kUnknownType = R"({"error":"Unknown message type","ok":false})";
-
-std::string length_prefix(std::uint32_t n) {
-  return std::string{static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF),
-                     static_cast<char>((n >> 16) & 0xFF), static_cast<char>((n >> 24) & 0xFF)};
-}
 
 std::string error_reply(std::string_view text) {
   return R"({"error":")" + std::string(text) + R"(","ok":false})";
@@ -39,7 +35,7 @@ class HostCore : public testing::Test {
 };
 
 TEST_F(HostCore, PingReplyIsExactlyFiftyEightBytes) {
-  const HostRun done = run(frame(R"({"type":"ping"})"));
+  const HostRun done = run(frame_bytes(R"({"type":"ping"})"));
   EXPECT_EQ(done.output, std::string("\x36\0\0\0", 4) + std::string(kPingReply));
   EXPECT_EQ(done.output.size(), 58u);
   EXPECT_EQ(done.exit_code, 0);
@@ -78,7 +74,7 @@ TEST_P(HostStream, RepliesExactlyAndExitsCleanly) {
   EXPECT_EQ(done.errors, "");
 }
 
-const std::string kPing = frame(R"({"type":"ping"})");
+const std::string kPing = frame_bytes(R"({"type":"ping"})");
 const std::string kMaxBody =
     R"({"type":"ping","pad":")" + std::string(2'097'152 - 24, 'x') + R"("})";
 
@@ -90,43 +86,45 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"InputClosedAfterTwoLengthBytes", std::string(2, '\x10'), {}},
         StreamCase{"InputClosedAfterThreeLengthBytes", std::string(3, '\0'), {}},
         StreamCase{"TwoPings", kPing + kPing, {std::string(kPingReply), std::string(kPingReply)}},
-        StreamCase{"LargestBodyIsAccepted", frame(kMaxBody), {std::string(kPingReply)}},
+        StreamCase{"LargestBodyIsAccepted", frame_bytes(kMaxBody), {std::string(kPingReply)}},
         StreamCase{"OneByteTooLargeEndsTheHostUnread",
-                   length_prefix(2'097'153) + kPing + kPing,
+                   frame_prefix(2'097'153) + kPing + kPing,
                    {error_reply("Native message too large")}},
         StreamCase{"ThreeMillionIsTooLarge",
-                   length_prefix(3'000'000),
+                   frame_prefix(3'000'000),
                    {error_reply("Native message too large")}},
         StreamCase{"BodyCutShort",
-                   length_prefix(100) + "{\"type\"",
+                   frame_prefix(100) + "{\"type\"",
                    {error_reply("failed to fill whole buffer")}},
         StreamCase{"LengthTenIsNotANewline",
-                   frame(R"({"type":1})") + kPing,
+                   frame_bytes(R"({"type":1})") + kPing,
                    {std::string(kUnknownType), std::string(kPingReply)}},
         StreamCase{"LengthThirteenIsNotACarriageReturn",
-                   frame(R"({"type":"p"} )") + kPing,
+                   frame_bytes(R"({"type":"p"} )") + kPing,
                    {std::string(kUnknownType), std::string(kPingReply)}},
-        StreamCase{"LengthBytesOfNewlineAndReturn",
-                   frame(R"({"type":"ping","pad":")" + std::string(0x0D0A - 24, 'y') + R"("})"),
-                   {std::string(kPingReply)}},
+        StreamCase{
+            "LengthBytesOfNewlineAndReturn",
+            frame_bytes(R"({"type":"ping","pad":")" + std::string(0x0D0A - 24, 'y') + R"("})"),
+            {std::string(kPingReply)}},
         StreamCase{"EmptyBody",
-                   frame("") + kPing,
+                   frame_bytes("") + kPing,
                    {error_reply("EOF while parsing a value at line 1 column 0")}},
         StreamCase{"NotJson",
-                   frame("{\"type\":\"ping\"} x") + kPing,
+                   frame_bytes("{\"type\":\"ping\"} x") + kPing,
                    {error_reply("trailing characters at line 1 column 17")}},
         StreamCase{"NestedDeepestAllowed",
-                   frame(nested_arrays(127)) + kPing,
+                   frame_bytes(nested_arrays(127)) + kPing,
                    {std::string(kUnknownType), std::string(kPingReply)}},
         StreamCase{"NestedOneTooDeep",
-                   frame(nested_arrays(128)) + kPing,
+                   frame_bytes(nested_arrays(128)) + kPing,
                    {error_reply("recursion limit exceeded at line 1 column 128")}},
-        StreamCase{"ArrayHasNoType", frame("[]"), {std::string(kUnknownType)}},
-        StreamCase{"StringHasNoType", frame(R"("ping")"), {std::string(kUnknownType)}},
-        StreamCase{"TypeIsCaseSensitive", frame(R"({"type":"PING"})"), {std::string(kUnknownType)}},
-        StreamCase{"TypeMustBeAString", frame(R"({"type":5})"), {std::string(kUnknownType)}},
+        StreamCase{"ArrayHasNoType", frame_bytes("[]"), {std::string(kUnknownType)}},
+        StreamCase{"StringHasNoType", frame_bytes(R"("ping")"), {std::string(kUnknownType)}},
+        StreamCase{
+            "TypeIsCaseSensitive", frame_bytes(R"({"type":"PING"})"), {std::string(kUnknownType)}},
+        StreamCase{"TypeMustBeAString", frame_bytes(R"({"type":5})"), {std::string(kUnknownType)}},
         StreamCase{"WhiteSpaceAroundTheBody",
-                   frame("  {\"type\":\"ping\"}\r\n"),
+                   frame_bytes("  {\"type\":\"ping\"}\r\n"),
                    {std::string(kPingReply)}}),
     CaseName());
 

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "host/frame.h"
 #include "support/case_name.h"
 #include "support/host_session.h"
 #include "support/stand_in.h"
@@ -12,7 +13,6 @@ namespace qlx {
 namespace {
 
 using testing_support::file_names;
-using testing_support::frame;
 using testing_support::HostSession;
 using testing_support::kManagerNames;
 using testing_support::ManagerInstall;
@@ -36,8 +36,8 @@ TEST_P(AddDownloadRelay, RepliesWithTheManagersAnswerAndGoesOn) {
   const RelayCase& c = GetParam();
   ManagerInstall install;
   install.add_manager(kManagerNames[0]);
-  const auto run =
-      testing_support::run_host(frame(c.message) + frame(kPing), install.options(c.settings));
+  const auto run = testing_support::run_host(frame_bytes(c.message) + frame_bytes(kPing),
+                                             install.options(c.settings));
   EXPECT_EQ(run.replies(), (std::vector<std::string>{c.reply, kPong}));
   EXPECT_EQ(run.errors, "");
   EXPECT_EQ(run.exit_code, 0);
@@ -74,8 +74,9 @@ TEST(AddDownload, RequestFileIsTheWholeMessageIndentedInNameOrder) {
   ManagerInstall install;
   install.add_manager(kManagerNames[1]);
   const auto run = testing_support::run_host(
-      frame(R"({"url":"https://a.example/f.zip","type":"add_download","source":"chrome",)"
-            R"("extension_version":"2.1","size":1.50,"count":1e2,"nested":{"b":[true],"a":null}})"),
+      frame_bytes(
+          R"({"url":"https://a.example/f.zip","type":"add_download","source":"chrome",)"
+          R"("extension_version":"2.1","size":1.50,"count":1e2,"nested":{"b":[true],"a":null}})"),
       install.options());
   EXPECT_EQ(run.replies(), std::vector<std::string>{kStandInObject});
   const auto requests = file_names(install.inbox());
@@ -101,7 +102,7 @@ TEST(AddDownload, RefusedUrlWritesNothingAndStartsNothing) {
   ManagerInstall install;
   install.add_manager(kManagerNames[0]);
   const auto run = testing_support::run_host(
-      frame(R"({"type":"add_download","url":"HTTPS://a.example/"})") + frame(kPing),
+      frame_bytes(R"({"type":"add_download","url":"HTTPS://a.example/"})") + frame_bytes(kPing),
       install.options());
   EXPECT_EQ(run.replies(),
             (std::vector<std::string>{R"({"error":"Only HTTP/HTTPS URLs are allowed","ok":false})",
@@ -119,7 +120,7 @@ TEST(AddDownload, ManagerAlreadyRunningAnswersWhenNoneCouldBeStarted) {
   manager.env = install.env({{"QLX_STAND_IN_WATCH_MS", "60000"}});
   auto running = start_child(manager);
   ASSERT_TRUE(running.has_value()) << running.error().text;
-  const auto run = testing_support::run_host(frame(kDownload), install.options());
+  const auto run = testing_support::run_host(frame_bytes(kDownload), install.options());
   EXPECT_EQ(run.replies(),
             std::vector<std::string>{R"({"launched":false,"ok":true,"received":"add_download"})"});
   EXPECT_EQ(run.exit_code, 0);
@@ -130,8 +131,9 @@ TEST(AddDownload, ManagerAlreadyRunningAnswersWhenNoneCouldBeStarted) {
 TEST(AddDownload, ResultThatIsNotUtf8EndsTheHostAndLeavesBothFiles) {
   ManagerInstall install;
   install.add_manager(kManagerNames[0]);
-  const auto run = testing_support::run_host(
-      frame(kDownload) + frame(kPing), install.options({{"QLX_STAND_IN_ANSWER", "invalid-utf8"}}));
+  const auto run =
+      testing_support::run_host(frame_bytes(kDownload) + frame_bytes(kPing),
+                                install.options({{"QLX_STAND_IN_ANSWER", "invalid-utf8"}}));
   EXPECT_EQ(run.replies(), std::vector<std::string>{
                                R"({"error":"stream did not contain valid UTF-8","ok":false})"});
   EXPECT_EQ(run.errors, "");
@@ -147,7 +149,7 @@ TEST(AddDownload, WithoutADataDirectoryEndsTheHost) {
   auto options = install.options();
   const auto none = testing_support::no_local_app_data_env();
   options.env.insert(options.env.end(), none.begin(), none.end());
-  const auto run = testing_support::run_host(frame(kDownload) + frame(kPing), options);
+  const auto run = testing_support::run_host(frame_bytes(kDownload) + frame_bytes(kPing), options);
   EXPECT_EQ(run.replies(),
             std::vector<std::string>{R"({"error":"No local data directory","ok":false})"});
   EXPECT_EQ(run.exit_code, 0);

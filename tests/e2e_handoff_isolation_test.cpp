@@ -14,7 +14,6 @@
 namespace qlx {
 namespace {
 
-using testing_support::frame;
 using testing_support::HostSession;
 using testing_support::kManagerNames;
 using testing_support::ManagerInstall;

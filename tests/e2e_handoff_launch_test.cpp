@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 
+#include "host/frame.h"
 #include "support/case_name.h"
 #include "support/host_session.h"
 #include "support/stand_in.h"
@@ -45,8 +46,8 @@ TEST_P(OpenAppCandidates, StartsTheFirstThatRuns) {
       std::filesystem::create_directory(install.host_dir / Path(kManagerNames[i]));
     }
   }
-  const auto run = testing_support::run_host(testing_support::frame(R"({"type":"open_app"})"),
-                                             install.options(kQuickExit));
+  const auto run =
+      testing_support::run_host(frame_bytes(R"({"type":"open_app"})"), install.options(kQuickExit));
   EXPECT_EQ(run.replies(), std::vector<std::string>{c.started < 0 ? kNotLaunched : kLaunched});
   EXPECT_EQ(run.errors, "");
   EXPECT_EQ(run.exit_code, 0);
@@ -75,7 +76,7 @@ TEST(OpenApp, DoesNotSearchTheWorkingDirectory) {
   auto options = install.options(kQuickExit);
   options.working_dir = elsewhere;
   const auto run = testing_support::run_host(
-      testing_support::frame(R"({"type":"open_app","path":"elsewhere","extra":[1]})"), options);
+      frame_bytes(R"({"type":"open_app","path":"elsewhere","extra":[1]})"), options);
   EXPECT_EQ(run.replies(), std::vector<std::string>{kNotLaunched});
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(install.started().size(), 0u);
@@ -87,8 +88,7 @@ TEST(OpenApp, StartedManagerHasNoArgumentTheHostsWorkingDirectoryAndNullStreams)
   auto options = install.options(kQuickExit);  // reaching the stand-in proves the environment
   options.working_dir = install.temp.path / "work";
   std::filesystem::create_directory(options.working_dir);
-  const auto run =
-      testing_support::run_host(testing_support::frame(R"({"type":"open_app"})"), options);
+  const auto run = testing_support::run_host(frame_bytes(R"({"type":"open_app"})"), options);
   EXPECT_EQ(run.replies(), std::vector<std::string>{kLaunched});
   ASSERT_TRUE(install.wait_for_exits(1));
   const Json record = install.started().at(0);

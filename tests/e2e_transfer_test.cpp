@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/frame.h"
 #include "platform/error.h"
 #include "platform/fs.h"
 #include "support/host_session.h"
@@ -18,7 +19,6 @@ namespace qlx {
 namespace {
 
 using testing_support::data_dir_under;
-using testing_support::frame;
 using testing_support::HostOptions;
 using testing_support::HostRun;
 using testing_support::HostSession;
@@ -94,7 +94,7 @@ class E2eTransfer : public testing::Test {
 
   HostRun run(const std::vector<std::string>& bodies) const {
     std::string input;
-    for (const auto& body : bodies) input += frame(body);
+    for (const auto& body : bodies) input += frame_bytes(body);
     return testing_support::run_host(input, options());
   }
 

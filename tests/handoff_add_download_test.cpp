@@ -4,6 +4,7 @@
 #include "host/dispatch.h"
 #include "support/case_name.h"
 #include "support/host_session.h"
+#include "support/scoped_env.h"
 #include "support/stand_in.h"
 
 namespace qlx {
@@ -18,8 +19,8 @@ struct RefusedCase {
 class AddDownloadRefuses : public testing::TestWithParam<RefusedCase> {};
 
 TEST_P(AddDownloadRefuses, WithTheUrlTextAndWritesNothing) {
-  testing_support::TempDir temp;
-  testing_support::apply_to_this_process(testing_support::local_app_data_env(temp.path));
+  const testing_support::TempDir temp;
+  const testing_support::ScopedEnv env(testing_support::local_app_data_env(temp.path));
   auto reply = dispatch_message(*parse_json(GetParam().message));
   ASSERT_TRUE(reply.has_value()) << reply.error().text;
   EXPECT_EQ(to_compact_json(*reply), R"({"error":"Only HTTP/HTTPS URLs are allowed","ok":false})");

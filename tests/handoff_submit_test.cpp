@@ -13,6 +13,7 @@
 #include "store/data_dir.h"
 #include "support/case_name.h"
 #include "support/host_session.h"
+#include "support/scoped_env.h"
 #include "support/stand_in.h"
 
 namespace qlx {
@@ -27,7 +28,6 @@ constexpr PollPolicy kQuick{40, std::chrono::milliseconds(5)};
 class SubmitHandoff : public testing::Test {
  protected:
   void SetUp() override {
-    testing_support::apply_to_this_process(testing_support::local_app_data_env(temp.path));
     inbox = *inbox_dir();
     results = *inbox_results_dir();
     before = file_names(inbox);
@@ -59,6 +59,7 @@ class SubmitHandoff : public testing::Test {
   }
 
   testing_support::TempDir temp;
+  testing_support::ScopedEnv env{testing_support::local_app_data_env(temp.path)};
   Path inbox, results;
   std::vector<std::string> before;
 };

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "host/frame.h"
 #include "support/case_name.h"
 #include "support/host_session.h"
 
@@ -104,7 +105,7 @@ TEST_P(BrowserStandIn, ProcessChainNamesTheBrowserOverTheMessage) {
 
   const std::uint64_t before = now_ms();
   const HostRun done = run_host(
-      frame(
+      frame_bytes(
           R"({"type":"ping","browser_id":"brave","extension_version":"3.1","source":"qlx-extension:brave:x"})"),
       host);
   const std::uint64_t after = now_ms();
@@ -170,8 +171,9 @@ TEST_F(HeartbeatHost, WithoutADataDirectoryPingIsStillAnsweredAndNothingIsWritte
   HostOptions host;
   host.env = no_local_app_data_env();
   host.working_dir = working_dir.path;
-  const HostRun done =
-      run_host(frame(R"({"type":"ping","browser_id":"edge"})") + frame(R"({"type":"ping"})"), host);
+  const HostRun done = run_host(
+      frame_bytes(R"({"type":"ping","browser_id":"edge"})") + frame_bytes(R"({"type":"ping"})"),
+      host);
   EXPECT_EQ(done.replies(),
             (std::vector<std::string>{std::string(kPingReply), std::string(kPingReply)}));
   EXPECT_EQ(done.exit_code, 0);
@@ -202,8 +204,8 @@ TEST_F(HeartbeatHost, UnwritableLegacyFileLeavesThePerBrowserFileAndTheReplyAlon
   { std::ofstream(per_browser(), std::ios::binary) << before; }
   const std::string kind = make_unwritable(legacy());
   SCOPED_TRACE("legacy file: " + kind);
-  const HostRun done = run_host(frame(R"({"type":"ping","browser_id":"edge"})") +
-                                    frame(R"({"type":"nope","browser_id":"edge"})"),
+  const HostRun done = run_host(frame_bytes(R"({"type":"ping","browser_id":"edge"})") +
+                                    frame_bytes(R"({"type":"nope","browser_id":"edge"})"),
                                 options());
   EXPECT_EQ(done.replies(),
             (std::vector<std::string>{std::string(kPingReply), std::string(kUnknownType)}));

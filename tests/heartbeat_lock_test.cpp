@@ -3,10 +3,10 @@
 
 #include <chrono>
 #include <filesystem>
-#include <random>
 #include <string>
 
 #include "platform/file_lock.h"
+#include "support/temp_dir.h"
 
 namespace qlx {
 namespace {
@@ -14,10 +14,8 @@ namespace {
 using std::chrono::milliseconds;
 
 TEST(FileLock, ExcludesASecondHolderUntilReleased) {
-  std::random_device random;
-  const Path dir = std::filesystem::temp_directory_path() /
-                   ("qlx-lock-test-" + std::to_string(random()) + std::to_string(random()));
-  std::filesystem::create_directories(dir);
+  const testing_support::TempDir scratch;
+  const Path& dir = scratch.path;
   const Path path = dir / "test.lock";
   {
     auto first = lock_file(path, milliseconds(0));
@@ -35,7 +33,6 @@ TEST(FileLock, ExcludesASecondHolderUntilReleased) {
   const auto missing_dir = lock_file(dir / "missing" / "test.lock", milliseconds(0));
   ASSERT_FALSE(missing_dir);
   EXPECT_NE(missing_dir.error().text.find(" (os error "), std::string::npos);
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -4,13 +4,13 @@
 #include <chrono>
 #include <filesystem>
 #include <optional>
-#include <random>
 #include <string>
 
 #include "base/json.h"
 #include "identity/heartbeats.h"
 #include "platform/file_lock.h"
 #include "support/case_name.h"
+#include "support/temp_dir.h"
 
 namespace qlx {
 namespace {
@@ -23,17 +23,6 @@ std::uint64_t clock_at_170() {
 
 class HeartbeatFiles : public testing::Test {
  protected:
-  void SetUp() override {
-    std::random_device random;
-    dir_ = std::filesystem::temp_directory_path() /
-           ("qlx-heartbeat-test-" + std::to_string(random()) + std::to_string(random()));
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
-
   void record(const char* message_text, std::optional<BrowserKey> browser) {
     const auto message = parse_json(message_text);
     ASSERT_TRUE(message) << message.error().text;
@@ -43,7 +32,8 @@ class HeartbeatFiles : public testing::Test {
   Path per_browser() const { return dir_ / "extension-heartbeats-v2.json"; }
   std::string content(const Path& file) const { return read_file(file).value_or("<missing>"); }
 
-  Path dir_;
+  testing_support::TempDir scratch_;
+  Path dir_ = scratch_.path;
 };
 
 std::string legacy_text(const char* browser, const char* id, const char* version,

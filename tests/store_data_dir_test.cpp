@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -10,24 +9,12 @@
 #include "platform/known_folder.h"
 #include "store/data_dir.h"
 #include "store/join_path.h"
+#include "support/temp_dir.h"
 
 namespace qlx {
 namespace {
 
-/// A fresh folder of its own below the system's temporary folder.
-struct ScratchDir {
-  Path path;
-  ScratchDir() {
-    std::random_device random;
-    path = std::filesystem::temp_directory_path() /
-           ("qlx-store-test-" + std::to_string(random()) + std::to_string(random()));
-    std::filesystem::create_directories(path);
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
-};
+using ScratchDir = testing_support::TempDir;
 
 TEST(JoinPath, InsertsOneSeparator) {
   const std::string sep(1, static_cast<char>(Path::preferred_separator));

@@ -1,37 +1,25 @@
 // Where Linux keeps the local application-data folder.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <optional>
 #include <string>
 
 #include "platform/known_folder.h"
 #include "store/data_dir.h"
 #include "support/case_name.h"
+#include "support/scoped_env.h"
+#include "support/temp_dir.h"
 
 namespace qlx {
 namespace {
 
-/// Sets or removes one variable for the life of the record.
-struct ScopedEnv {
-  std::string name;
-  std::optional<std::string> saved;
-  ScopedEnv(const char* variable, const char* value) : name(variable) {
-    if (const char* old = std::getenv(variable)) saved = old;
-    if (value) {
-      ::setenv(variable, value, 1);
-    } else {
-      ::unsetenv(variable);
-    }
-  }
-  ~ScopedEnv() {
-    if (saved) {
-      ::setenv(name.c_str(), saved->c_str(), 1);
-    } else {
-      ::unsetenv(name.c_str());
-    }
-  }
-};
+using testing_support::ScopedEnv;
+
+/// nullptr: unset.
+std::optional<std::string> value_of(const char* text) {
+  if (text == nullptr) return std::nullopt;
+  return std::string(text);
+}
 
 struct FolderCase {
   const char* name;
@@ -44,8 +32,7 @@ class LinuxDataDir : public testing::TestWithParam<FolderCase> {};
 
 TEST_P(LinuxDataDir, FollowsXdgThenHome) {
   const FolderCase& c = GetParam();
-  ScopedEnv xdg("XDG_DATA_HOME", c.xdg_data_home);
-  ScopedEnv home("HOME", c.home);
+  const ScopedEnv env({{"XDG_DATA_HOME", value_of(c.xdg_data_home)}, {"HOME", value_of(c.home)}});
   const auto dir = data_dir();
   if (c.data_dir == nullptr) {
     ASSERT_FALSE(dir);
@@ -71,9 +58,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing_support::CaseName());
 
 TEST(LinuxDataDir, CreatedDirectoriesArePrivate) {
-  const auto base = std::filesystem::temp_directory_path() / "qlx-private-test";
-  std::filesystem::remove_all(base);
-  ScopedEnv xdg("XDG_DATA_HOME", base.c_str());
+  const testing_support::TempDir scratch;
+  const Path base = scratch.path / "data";
+  const ScopedEnv xdg("XDG_DATA_HOME", base.string());
   const auto dir = data_dir();
   ASSERT_TRUE(dir);
   ASSERT_TRUE(ensure_dir(*dir));
@@ -81,7 +68,6 @@ TEST(LinuxDataDir, CreatedDirectoriesArePrivate) {
     EXPECT_EQ(std::filesystem::status(created).permissions(), std::filesystem::perms::owner_all)
         << created;
   }
-  std::filesystem::remove_all(base);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "platform/fs.h"
 #include "support/host_session.h"
+#include "support/scoped_env.h"
 #include "support/stand_in.h"
 #include "transfer/blob_import.h"
 #include "transfer/blob_reception.h"
@@ -22,19 +23,8 @@ constexpr PollPolicy kShortWait{3, std::chrono::milliseconds(1)};
 class TransferImport : public testing::Test {
  protected:
   testing_support::TempDir local;
+  testing_support::ScopedEnv env{testing_support::local_app_data_env(local.path)};
   Path data = testing_support::data_dir_under(local.path);
-  std::vector<EnvChange> saved;
-
-  void SetUp() override {
-    const auto changes = testing_support::local_app_data_env(local.path);
-    for (const EnvChange& change : changes) {
-      const char* old = std::getenv(change.name.c_str());
-      saved.push_back({change.name, std::string(old ? old : "")});
-    }
-    testing_support::apply_to_this_process(changes);
-  }
-  // An empty value stands for an absent one in the data-directory lookup.
-  void TearDown() override { testing_support::apply_to_this_process(saved); }
 
   Json message(std::string_view text) {
     auto parsed = parse_json(text);

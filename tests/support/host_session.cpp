@@ -1,11 +1,10 @@
 #include "support/host_session.h"
 
-#include <atomic>
-#include <chrono>
-#include <random>
 #include <thread>
 
 #include <gtest/gtest.h>
+
+#include "host/frame.h"
 
 namespace qlx::testing_support {
 namespace {
@@ -17,13 +16,7 @@ std::span<const std::byte> bytes_of(std::string_view text) {
 /// Reads exactly `count` bytes of the host's stdout; fewer means it ended.
 std::string read_exactly(ChildProcess& child, std::size_t count) {
   std::string out(count, '\0');
-  std::size_t filled = 0;
-  while (filled < count) {
-    auto got = read_child_output(child, std::as_writable_bytes(std::span(out)).subspan(filled));
-    if (!got || *got == 0) break;
-    filled += *got;
-  }
-  out.resize(filled);
+  out.resize(read_child_output_fully(child, std::as_writable_bytes(std::span(out))));
   return out;
 }
 
@@ -71,56 +64,24 @@ Path host_executable() {
   return programs_dir() / executable_name("qlx-native-host");
 }
 
-TempDir::TempDir() {
-  static std::atomic<unsigned> counter{0};
-  std::random_device random;
-  const Path base = std::filesystem::temp_directory_path();
-  for (;;) {
-    path = base / ("qlx-test-" + std::to_string(random()) + "-" + std::to_string(counter++));
-    std::error_code error;
-    if (std::filesystem::create_directory(path, error)) return;
-    if (error) {
-      ADD_FAILURE() << "cannot create a temporary folder: " << error.message();
-      return;
-    }
-  }
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::permissions(path, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add, ignored);
-  std::filesystem::remove_all(path, ignored);
-}
-
 Path data_dir_under(const Path& local_app_data) {
   return local_app_data / "Velmont" / "QLX";
-}
-
-std::string frame(std::string_view body) {
-  std::string out(4, '\0');
-  const auto n = static_cast<std::uint32_t>(body.size());
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((n >> (8 * i)) & 0xFF);
-  out += body;
-  return out;
 }
 
 std::vector<std::string> frame_bodies(std::string_view stream) {
   std::vector<std::string> bodies;
   while (!stream.empty()) {
-    if (stream.size() < 4) {
+    if (stream.size() < kFramePrefixBytes) {
       ADD_FAILURE() << "output ends inside a length prefix";
       break;
     }
-    std::uint32_t n = 0;
-    for (int i = 0; i < 4; ++i)
-      n |= static_cast<std::uint32_t>(static_cast<unsigned char>(stream[i])) << (8 * i);
-    if (stream.size() - 4 < n) {
+    const std::uint32_t n = frame_length(stream.data());
+    if (stream.size() - kFramePrefixBytes < n) {
       ADD_FAILURE() << "output ends inside a frame of " << n << " bytes";
       break;
     }
-    bodies.emplace_back(stream.substr(4, n));
-    stream.remove_prefix(4 + n);
+    bodies.emplace_back(stream.substr(kFramePrefixBytes, n));
+    stream.remove_prefix(kFramePrefixBytes + n);
   }
   return bodies;
 }
@@ -134,7 +95,7 @@ HostRun run_host(std::string_view input, const HostOptions& options) {
 HostSession::HostSession(const HostOptions& options) : child(start(options)) {}
 
 void HostSession::send(std::string_view body) {
-  send_raw(frame(body));
+  send_raw(frame_bytes(body));
 }
 
 void HostSession::send_raw(std::string_view bytes) {
@@ -143,15 +104,13 @@ void HostSession::send_raw(std::string_view bytes) {
 }
 
 std::optional<std::string> HostSession::read_reply() {
-  const std::string prefix = read_exactly(child, 4);
+  const std::string prefix = read_exactly(child, kFramePrefixBytes);
   if (prefix.empty()) return std::nullopt;
-  if (prefix.size() < 4) {
+  if (prefix.size() < kFramePrefixBytes) {
     ADD_FAILURE() << "stdout ended inside a length prefix";
     return std::nullopt;
   }
-  std::uint32_t n = 0;
-  for (int i = 0; i < 4; ++i)
-    n |= static_cast<std::uint32_t>(static_cast<unsigned char>(prefix[i])) << (8 * i);
+  const std::uint32_t n = frame_length(prefix.data());
   std::string body = read_exactly(child, n);
   if (body.size() < n) ADD_FAILURE() << "stdout ended inside a frame of " << n << " bytes";
   return body;

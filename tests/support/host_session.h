@@ -12,6 +12,7 @@
 
 #include "platform/child_process.h"
 #include "platform/fs.h"
+#include "support/temp_dir.h"
 
 namespace qlx::testing_support {
 
@@ -24,15 +25,6 @@ std::string executable_name(std::string_view base);
 /// The built host, the stand-in download manager and the client.
 Path host_executable();
 
-/// A fresh scratch folder, removed with everything in it at the end.
-struct TempDir {
-  Path path;
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-};
-
 /// Environment changes that make a started host use `local_app_data` as its
 /// local application-data folder (so its data directory is
 /// `local_app_data/Velmont/QLX`).
@@ -43,9 +35,6 @@ std::vector<EnvChange> no_local_app_data_env();
 
 /// The data directory a host uses under `local_app_data`.
 Path data_dir_under(const Path& local_app_data);
-
-/// A length prefix and `body`: one frame as the browser writes it.
-std::string frame(std::string_view body);
 
 /// Splits a stream of frames into their bodies.  A stream that does not end
 /// on a frame boundary fails the calling test and drops the partial frame.
@@ -67,7 +56,7 @@ struct HostRun {
 };
 
 /// Starts the host, writes `input` to its stdin (raw bytes: build it with
-/// frame()), closes stdin, and collects its output until it exits.
+/// frame_bytes()), closes stdin, and collects its output until it exits.
 HostRun run_host(std::string_view input, const HostOptions& options = {});
 
 /// A host that is still running: send messages and read replies one by one.

@@ -1,9 +1,7 @@
 #include "support/stand_in.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <list>
 #include <system_error>
 #include <thread>
 
@@ -34,14 +32,6 @@ Path stand_in_executable() {
 
 Path path_from_utf8(std::string_view text) {
   return Path(std::u8string(text.begin(), text.end()));
-}
-
-void apply_to_this_process(const std::vector<EnvChange>& changes) {
-  static std::list<std::string> texts;  // putenv keeps a pointer to its text
-  for (const EnvChange& change : changes) {
-    texts.push_back(change.name + "=" + change.value.value_or(""));
-    putenv(texts.back().data());
-  }
 }
 
 std::vector<std::string> file_names(const Path& dir) {

@@ -26,10 +26,6 @@ inline constexpr std::array<std::string_view, 2> kManagerNames{
 /// The built stand-in download manager.
 Path stand_in_executable();
 
-/// Sets environment variables of the test process itself (for in-process
-/// tests of code that reads the data directory).  Only setting is supported.
-void apply_to_this_process(const std::vector<EnvChange>& changes);
-
 /// A path from UTF-8 text (as the stand-in records paths).
 Path path_from_utf8(std::string_view text);
 

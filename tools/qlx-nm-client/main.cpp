@@ -5,13 +5,16 @@
 // Starts HOST, sends each MESSAGE (one JSON text; when none is given, one per
 // line of standard input) as a length-prefixed frame, prints each message and
 // the host's reply, then closes the host's input and prints its exit code.
+#include <cstdint>
 #include <cstdio>
 #include <iostream>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "base/json.h"
-#include "host/channel.h"
+#include "host/frame.h"
 #include "platform/child_process.h"
 
 namespace {
@@ -21,26 +24,15 @@ using qlx::ChildProcess;
 /// Reads exactly `count` bytes of the host's output; fewer means it ended.
 std::string read_exactly(ChildProcess& child, std::size_t count) {
   std::string out(count, '\0');
-  std::size_t filled = 0;
-  while (filled < count) {
-    auto got =
-        qlx::read_child_output(child, std::as_writable_bytes(std::span(out)).subspan(filled));
-    if (!got || *got == 0) break;
-    filled += *got;
-  }
-  out.resize(filled);
+  out.resize(qlx::read_child_output_fully(child, std::as_writable_bytes(std::span(out))));
   return out;
 }
 
 /// The next reply's body, or nothing when the host's output ended.
 std::optional<std::string> read_reply(ChildProcess& child) {
-  const std::string prefix = read_exactly(child, 4);
-  if (prefix.size() < 4) return std::nullopt;
-  std::uint32_t length = 0;
-  for (int i = 0; i < 4; ++i) {
-    length |= static_cast<std::uint32_t>(static_cast<unsigned char>(prefix[i])) << (8 * i);
-  }
-  return read_exactly(child, length);
+  const std::string prefix = read_exactly(child, qlx::kFramePrefixBytes);
+  if (prefix.size() < qlx::kFramePrefixBytes) return std::nullopt;
+  return read_exactly(child, qlx::frame_length(prefix.data()));
 }
 
 int usage() {
@@ -80,10 +72,7 @@ int main(int argc, char** argv) {
 
   for (const std::string& message : messages) {
     std::cout << "-> " << message << std::endl;
-    std::string frame(4, '\0');
-    const auto length = static_cast<std::uint32_t>(message.size());
-    for (int i = 0; i < 4; ++i) frame[i] = static_cast<char>((length >> (8 * i)) & 0xFF);
-    frame += message;
+    const std::string frame = qlx::frame_bytes(message);
     if (auto sent = qlx::write_child_input(host, std::as_bytes(std::span(frame))); !sent) {
       std::cout << "   (the host no longer reads: " << sent.error().text << ")" << std::endl;
       break;
