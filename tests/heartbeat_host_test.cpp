@@ -223,12 +223,8 @@ TEST_F(HeartbeatHost, ConcurrentFirstMessagesAllCreateTheDataDirectory) {
   for (int round = 0; round < 3; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     TempDir app_data;
-    // Linux creates the whole XDG tree too; Windows' known folder must exist.
-    Path local = app_data.path;
-    const bool whole_tree = executable_name("x") == "x";
-    if (whole_tree) {
-      for (int level = 0; level < 8; ++level) local /= "deep" + std::to_string(level);
-    }
+    const AppDataToCreate tree = app_data_to_create(app_data.path);
+    const Path& local = tree.local_app_data;
     HostOptions host;
     host.env = local_app_data_env(local);
     std::vector<std::unique_ptr<HostSession>> hosts;
@@ -238,8 +234,7 @@ TEST_F(HeartbeatHost, ConcurrentFirstMessagesAllCreateTheDataDirectory) {
       h->send(R"({"type":"ping"})");
       EXPECT_EQ(h->read_reply(), kPingReply);
     }
-    std::filesystem::remove_all(whole_tree ? app_data.path / "deep0"
-                                           : data_dir_under(local).parent_path());
+    std::filesystem::remove_all(tree.removable);
     for (int i = 0; i < 5; ++i) {
       hosts[i]->send(R"({"type":"ping","browser_id":")" + std::string(keys[i]) + R"("})");
     }

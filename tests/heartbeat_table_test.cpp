@@ -89,6 +89,18 @@ INSTANTIATE_TEST_SUITE_P(
             "EscapedFieldTwice",
             R"({"chrome":{"timestamp_ms":1,"timestamp\u005fms":2,"extension_id":"a","extension_version":"b"}})",
             std::nullopt},
+        ReadCase{
+            "OtherMemberTwice",
+            R"({"chrome":{"x":1,"timestamp_ms":160,"x":2,"extension_id":"kbmhoaelpgdjcnfiebkalmcgopdhjnie","extension_version":"1.0"}})",
+            chrome_only()},
+        ReadCase{
+            "FieldTwiceDeeperIgnored",
+            R"({"chrome":{"x":{"timestamp_ms":1,"timestamp_ms":2},"timestamp_ms":160,"extension_id":"kbmhoaelpgdjcnfiebkalmcgopdhjnie","extension_version":"1.0"}})",
+            chrome_only()},
+        ReadCase{
+            "FieldTwiceInAReplacedEntry",
+            R"({"chrome":{"timestamp_ms":1,"timestamp_ms":2,"extension_id":"a","extension_version":"b"},"chrome":[1,"a","b"]})",
+            std::nullopt},
         ReadCase{"BadEntryReplacedLaterStillBreaks", R"({"chrome":5,"chrome":[1,"a","b"]})",
                  std::nullopt},
         ReadCase{

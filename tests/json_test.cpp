@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "base/json.h"
 #include "support/case_name.h"
@@ -188,6 +189,30 @@ TEST(ParseJson, ReadsAChunkSizedBase64StringWhole) {
   ASSERT_TRUE(parsed) << parsed.error().text;
   EXPECT_EQ((*parsed)["data"].get_ref<const std::string&>(), data);
   EXPECT_EQ(to_compact_json(*parsed), text);
+}
+
+// Each repeated name is reported once per later occurrence, with its depth
+// and the value it replaces; the value is the one that "the last one wins" gives.
+TEST(ParseJson, ReportsRepeatedMemberNames) {
+  const std::string text =
+      R"({"a":1,"b":{"x":[{"y":2,"y":3}],"x":4},"a\u0062":5,"ab":6,"a":{"z":7}})";
+  std::vector<std::string> reports;
+  auto parsed = parse_json(text, [&reports](const RepeatedMember& member) {
+    reports.push_back(std::to_string(member.depth) + " " + std::string(member.name) + " " +
+                      to_compact_json(member.replaced));
+  });
+  ASSERT_TRUE(parsed) << parsed.error().text;
+  EXPECT_EQ(reports, (std::vector<std::string>{"4 y 2", "2 x [{\"y\":3}]", "1 ab 5", "1 a 1"}));
+  EXPECT_EQ(to_compact_json(*parsed), R"({"a":{"z":7},"ab":6,"b":{"x":4}})");
+  EXPECT_EQ(*parsed, *parse_json(text));
+
+  reports.clear();
+  auto failed = parse_json(R"({"a":1,"a":2,})", [&reports](const RepeatedMember& member) {
+    reports.push_back(std::string(member.name));
+  });
+  ASSERT_FALSE(failed);
+  EXPECT_EQ(failed.error().text, "trailing comma at line 1 column 14");
+  EXPECT_EQ(reports, std::vector<std::string>{"a"});
 }
 
 TEST(ParseJson, KeepsNumberKinds) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -28,6 +30,21 @@ inline constexpr int kMaxJsonDepth = 127;
 /// member names: the last one wins.  Nesting deeper than kMaxJsonDepth:
 /// "recursion limit exceeded".
 Result<Json> parse_json(std::string_view text);
+
+/// A member name that occurs again in one object.
+struct RepeatedMember {
+  std::size_t depth;  // arrays and objects around the member: 1 in the top-level object
+  std::string_view name;
+  const Json& replaced;  // the earlier occurrence's value, which the later one replaces
+};
+
+/// Receives the repeated member names of a text, in text order.
+using RepeatedMemberReport = std::function<void(const RepeatedMember&)>;
+
+/// parse_json that also reports every repeated member name to `report`, for
+/// readers whose rules forbid what "the last one wins" would hide.  The value
+/// and the failures are those of parse_json(text).
+Result<Json> parse_json(std::string_view text, const RepeatedMemberReport& report);
 
 /// The form of replies: no white space, members in byte order of their names.
 /// Strings escape only '"', '\\' and bytes below 0x20; doubles take their

@@ -94,6 +94,7 @@ struct Reader {
   const char* begin;
   const char* p;
   const char* end;
+  const RepeatedMemberReport* report = nullptr;  // null: repeated names are not reported
   const char* failure_description = nullptr;
   const char* failure_at = nullptr;  // the offending byte; `end` for a premature end
 
@@ -425,8 +426,13 @@ struct Reader {
           items.erase(first, items.end());
           levels.pop_back();
         } else {
-          level.object.get_ref<Json::object_t&>().insert_or_assign(std::move(level.key),
-                                                                   std::move(value));
+          // A repeated name: the last one wins.
+          auto [member, inserted] = level.object.get_ref<Json::object_t&>().try_emplace(
+              std::move(level.key), std::move(value));
+          if (!inserted) {
+            if (report != nullptr) (*report)({levels.size(), member->first, member->second});
+            member->second = std::move(value);
+          }
           if (p == end) return fault_eof(kEofInObject);
           if (*p == ',') {
             ++p;
@@ -459,13 +465,21 @@ struct Reader {
   }
 };
 
-}  // namespace
-
-Result<Json> parse_json(std::string_view text) {
-  Reader reader{text.data(), text.data(), text.data() + text.size()};
+Result<Json> parse(std::string_view text, const RepeatedMemberReport* report) {
+  Reader reader{text.data(), text.data(), text.data() + text.size(), report};
   Json root;
   if (!reader.read_document(root)) return fail(reader.failure_text());
   return root;
+}
+
+}  // namespace
+
+Result<Json> parse_json(std::string_view text) {
+  return parse(text, nullptr);
+}
+
+Result<Json> parse_json(std::string_view text, const RepeatedMemberReport& report) {
+  return parse(text, &report);
 }
 
 bool is_valid_utf8(std::string_view bytes) {

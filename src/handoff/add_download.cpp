@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/member.h"
 #include "base/reply.h"
 #include "handoff/submit_handoff.h"
 
@@ -9,11 +10,8 @@ namespace qlx {
 namespace {
 
 bool has_web_url(const Json& message) {
-  if (!message.is_object()) return false;
-  const auto url = message.find("url");
-  if (url == message.end() || !url->is_string()) return false;
-  const auto& text = url->get_ref<const std::string&>();
-  return text.starts_with("http://") || text.starts_with("https://");
+  const std::string* url = string_member(message, "url");
+  return url != nullptr && (url->starts_with("http://") || url->starts_with("https://"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <array>
 #include <utility>
 
+#include "base/member.h"
 #include "base/names.h"
 #include "handoff/add_download.h"
 #include "handoff/launch_manager.h"
@@ -29,13 +30,9 @@ Result<Json> dispatch_message(const Json& message) {
       {"blob_chunk", &handle_blob_chunk},
       {"blob_end", &handle_blob_end},
   }};
-  if (message.is_object()) {
-    const auto type = message.find("type");
-    if (type != message.end() && type->is_string()) {
-      const auto& name = type->get_ref<const std::string&>();
-      for (const auto& [type_name, handler] : kHandlers) {
-        if (name == type_name) return handler(message);
-      }
+  if (const std::string* type = string_member(message, "type")) {
+    for (const auto& [type_name, handler] : kHandlers) {
+      if (*type == type_name) return handler(message);
     }
   }
   return error_reply("Unknown message type");

@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "base/member.h"
+
 namespace qlx {
 namespace {
 
@@ -53,12 +55,6 @@ constexpr std::array<std::pair<std::string_view, BrowserKey>, 10> kSourceMarkers
     {"qlx-extension:chrome:", kChrome},
     {"chrome/", kChrome},
 }};
-
-const std::string* string_member(const Json& message, const char* name) {
-  const auto member = message.find(name);
-  if (member == message.end() || !member->is_string()) return nullptr;
-  return &member->get_ref<const std::string&>();
-}
 
 }  // namespace
 

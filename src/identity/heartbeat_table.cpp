@@ -1,108 +1,11 @@
 #include "identity/heartbeat_table.h"
 
-#include <array>
-#include <map>
-#include <vector>
+#include <string_view>
 
 #include "base/json.h"
 
 namespace qlx {
 namespace {
-
-// parse_json checks the whole text first; what follows walks text that is
-// known to be well-formed JSON, to see what a value tree hides: the members of
-// an object in their order, repeated names included.  It still checks every
-// step, so that a text it did not expect ends the walk instead of overrunning.
-
-constexpr std::size_t kBad = std::string_view::npos;
-
-std::size_t skip_white_space(std::string_view text, std::size_t at) {
-  while (at < text.size() &&
-         (text[at] == ' ' || text[at] == '\t' || text[at] == '\n' || text[at] == '\r')) {
-    ++at;
-  }
-  return at;
-}
-
-/// The end of the string that starts at `at` (on its opening quote), or kBad.
-std::size_t skip_string(std::string_view text, std::size_t at) {
-  if (at >= text.size() || text[at] != '"') return kBad;
-  for (++at; at < text.size(); ++at) {
-    if (text[at] == '\\') {
-      ++at;
-    } else if (text[at] == '"') {
-      return at + 1;
-    }
-  }
-  return kBad;
-}
-
-/// The end of the value that starts at `at`, or kBad.
-std::size_t skip_value(std::string_view text, std::size_t at) {
-  if (at >= text.size()) return kBad;
-  if (text[at] == '"') return skip_string(text, at);
-  if (text[at] == '{' || text[at] == '[') {
-    int depth = 0;
-    while (at < text.size()) {
-      const char c = text[at];
-      if (c == '"') {
-        at = skip_string(text, at);
-        if (at == kBad) return kBad;
-        continue;
-      }
-      if (c == '{' || c == '[') ++depth;
-      if (c == '}' || c == ']') --depth;
-      ++at;
-      if (depth == 0) return at;
-    }
-    return kBad;
-  }
-  const std::size_t start = at;
-  while (at < text.size() && text[at] != ',' && text[at] != '}' && text[at] != ']' &&
-         text[at] != ' ' && text[at] != '\t' && text[at] != '\n' && text[at] != '\r') {
-    ++at;
-  }
-  return at == start ? kBad : at;
-}
-
-struct MemberText {
-  std::string name;  // decoded
-  std::string_view value;
-};
-
-/// The members of the object text `object`, in text order; nullopt when the
-/// text is not an object as expected.
-std::optional<std::vector<MemberText>> object_members(std::string_view object) {
-  std::vector<MemberText> members;
-  std::size_t at = skip_white_space(object, 0);
-  if (at >= object.size() || object[at] != '{') return std::nullopt;
-  at = skip_white_space(object, at + 1);
-  if (at < object.size() && object[at] == '}') return members;
-  for (;;) {
-    const std::size_t name_end = skip_string(object, at);
-    if (name_end == kBad) return std::nullopt;
-    const std::string_view name_text = object.substr(at + 1, name_end - at - 2);
-    std::string name;
-    if (name_text.find('\\') == std::string_view::npos) {
-      name = name_text;  // nothing to decode
-    } else {
-      auto decoded = parse_json(object.substr(at, name_end - at));
-      if (!decoded || !decoded->is_string()) return std::nullopt;
-      name = decoded->get<std::string>();
-    }
-    at = skip_white_space(object, name_end);
-    if (at >= object.size() || object[at] != ':') return std::nullopt;
-    at = skip_white_space(object, at + 1);
-    const std::size_t value_end = skip_value(object, at);
-    if (value_end == kBad) return std::nullopt;
-    members.push_back({std::move(name), object.substr(at, value_end - at)});
-    at = skip_white_space(object, value_end);
-    if (at >= object.size()) return std::nullopt;
-    if (object[at] == '}') return members;
-    if (object[at] != ',') return std::nullopt;
-    at = skip_white_space(object, at + 1);
-  }
-}
 
 bool is_timestamp(const Json& value) {
   return value.is_number_unsigned();
@@ -117,24 +20,26 @@ std::optional<BrowserHeartbeatV2> heartbeat_of_array(const Json& value) {
                             value[2].get<std::string>()};
 }
 
-std::optional<BrowserHeartbeatV2> heartbeat_of_object(const Json& value, std::string_view text) {
-  // The value tree keeps only the last of repeated names; a field given twice
-  // is malformed, so count them in the text.
-  const auto members = object_members(text);
-  if (!members) return std::nullopt;
-  std::array<int, 3> seen{};
-  for (const MemberText& member : *members) {
-    if (member.name == "timestamp_ms") ++seen[0];
-    if (member.name == "extension_id") ++seen[1];
-    if (member.name == "extension_version") ++seen[2];
+std::optional<BrowserHeartbeatV2> heartbeat_of_object(const Json& value) {
+  const auto timestamp = value.find("timestamp_ms");
+  const auto id = value.find("extension_id");
+  const auto version = value.find("extension_version");
+  if (timestamp == value.end() || id == value.end() || version == value.end()) {
+    return std::nullopt;
   }
-  if (seen != std::array<int, 3>{1, 1, 1}) return std::nullopt;
-  const Json& timestamp = value["timestamp_ms"];
-  const Json& id = value["extension_id"];
-  const Json& version = value["extension_version"];
-  if (!is_timestamp(timestamp) || !id.is_string() || !version.is_string()) return std::nullopt;
-  return BrowserHeartbeatV2{timestamp.get<std::uint64_t>(), id.get<std::string>(),
-                            version.get<std::string>()};
+  if (!is_timestamp(*timestamp) || !id->is_string() || !version->is_string()) return std::nullopt;
+  return BrowserHeartbeatV2{timestamp->get<std::uint64_t>(), id->get<std::string>(),
+                            version->get<std::string>()};
+}
+
+std::optional<BrowserHeartbeatV2> heartbeat_of(const Json& value) {
+  if (value.is_object()) return heartbeat_of_object(value);
+  if (value.is_array()) return heartbeat_of_array(value);
+  return std::nullopt;
+}
+
+bool is_field_name(std::string_view name) {
+  return name == "timestamp_ms" || name == "extension_id" || name == "extension_version";
 }
 
 }  // namespace
@@ -142,33 +47,20 @@ std::optional<BrowserHeartbeatV2> heartbeat_of_object(const Json& value, std::st
 std::optional<HeartbeatTable> read_heartbeat_table(std::string_view text) {
   // Only JSON white space may precede the object: no byte-order mark.
   if (text.starts_with("\xEF\xBB\xBF")) return std::nullopt;
-  auto whole = parse_json(text);
-  if (!whole || !whole->is_object()) return std::nullopt;
-  auto entries = object_members(text);
-  if (!entries) return std::nullopt;
-  // The value tree holds the last entry of each name; an earlier entry of the
-  // same name must be valid too, so it is parsed on its own.
-  std::vector<bool> is_last(entries->size(), false);
-  {
-    std::map<std::string_view, std::size_t> last;
-    for (std::size_t i = 0; i < entries->size(); ++i) last[(*entries)[i].name] = i;
-    for (const auto& [name, index] : last) is_last[index] = true;
-  }
+  // The value tree keeps only the last of repeated names.  An entry given
+  // twice must be valid both times (the later one wins), and a field given
+  // twice within an entry is malformed.
+  bool repeats_valid = true;
+  auto whole = parse_json(text, [&repeats_valid](const RepeatedMember& member) {
+    if (member.depth == 1 && !heartbeat_of(member.replaced)) repeats_valid = false;
+    if (member.depth == 2 && is_field_name(member.name)) repeats_valid = false;
+  });
+  if (!whole || !whole->is_object() || !repeats_valid) return std::nullopt;
   HeartbeatTable table;
-  for (std::size_t i = 0; i < entries->size(); ++i) {
-    MemberText& entry = (*entries)[i];
-    Json replaced;
-    if (!is_last[i]) {
-      auto parsed = parse_json(entry.value);
-      if (!parsed) return std::nullopt;
-      replaced = std::move(*parsed);
-    }
-    const Json& value = is_last[i] ? (*whole)[entry.name] : replaced;
-    std::optional<BrowserHeartbeatV2> heartbeat;
-    if (value.is_object()) heartbeat = heartbeat_of_object(value, entry.value);
-    if (value.is_array()) heartbeat = heartbeat_of_array(value);
+  for (const auto& [name, value] : whole->items()) {
+    auto heartbeat = heartbeat_of(value);
     if (!heartbeat) return std::nullopt;
-    table.insert_or_assign(std::move(entry.name), std::move(*heartbeat));
+    table.insert_or_assign(name, std::move(*heartbeat));
   }
   return table;
 }

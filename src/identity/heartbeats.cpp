@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "base/member.h"
 #include "identity/heartbeat_table.h"
 #include "platform/clock.h"
 #include "platform/file_lock.h"
@@ -22,13 +23,6 @@ constexpr std::string_view kLegacyFile = "extension-heartbeat.json";
 constexpr std::string_view kPerBrowserFile = "extension-heartbeats-v2.json";
 constexpr auto kLockTimeout = std::chrono::milliseconds(1000);
 
-std::optional<std::string> string_member(const Json& message, const char* name) {
-  if (!message.is_object()) return std::nullopt;
-  const auto member = message.find(name);
-  if (member == message.end() || !member->is_string()) return std::nullopt;
-  return member->get<std::string>();
-}
-
 HeartbeatTable load_table(const Path& file) {
   // A missing file fails to open like an unreadable one: both start afresh.
   auto text = read_file(file);
@@ -42,10 +36,12 @@ HeartbeatTable load_table(const Path& file) {
 
 HeartbeatFacts heartbeat_facts(const Json& message) {
   HeartbeatFacts facts;
-  facts.source = string_member(message, "source");
-  facts.extension_id =
-      string_member(message, "extension_id").value_or(std::string(kQlxExtensionId));
-  facts.extension_version = string_member(message, "extension_version");
+  if (const std::string* source = string_member(message, "source")) facts.source = *source;
+  const std::string* id = string_member(message, "extension_id");
+  facts.extension_id = id != nullptr ? *id : std::string(kQlxExtensionId);
+  if (const std::string* version = string_member(message, "extension_version")) {
+    facts.extension_version = *version;
+  }
   return facts;
 }
 

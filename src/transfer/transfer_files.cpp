@@ -1,5 +1,6 @@
 #include "transfer/transfer_files.h"
 
+#include "base/member.h"
 #include "store/data_dir.h"
 
 namespace qlx {
@@ -38,17 +39,13 @@ Result<Path> metadata_file_path(std::string_view transfer_id) {
 }
 
 std::string_view string_member_or_empty(const Json& message, std::string_view name) {
-  if (!message.is_object()) return {};
-  const auto member = message.find(name);
-  if (member == message.end() || !member->is_string()) return {};
-  return member->get_ref<const std::string&>();
+  const std::string* text = string_member(message, name);
+  return text != nullptr ? std::string_view(*text) : std::string_view();
 }
 
 Json string_member_or_null(const Json& object, std::string_view name) {
-  if (!object.is_object()) return nullptr;
-  const auto member = object.find(name);
-  if (member == object.end() || !member->is_string()) return nullptr;
-  return *member;
+  const std::string* text = string_member(object, name);
+  return text != nullptr ? Json(*text) : Json(nullptr);
 }
 
 std::optional<std::uint64_t> size_member(const Json& object, std::string_view name) {

@@ -20,4 +20,8 @@ std::vector<EnvChange> no_local_app_data_env() {
   return {{"QLX_TEST_LOCAL_APP_DATA", std::nullopt}};
 }
 
+AppDataToCreate app_data_to_create(const Path& scratch) {
+  return {scratch, data_dir_under(scratch).parent_path()};
+}
+
 }  // namespace qlx::testing_support

@@ -33,6 +33,17 @@ std::vector<EnvChange> local_app_data_env(const Path& local_app_data);
 /// Environment changes under which the host finds no local application-data folder.
 std::vector<EnvChange> no_local_app_data_env();
 
+/// A local application-data folder for hosts to create their data directory
+/// in, and the topmost folder that a test removes so that they must create
+/// everything anew.  Linux hosts create the missing folders of XDG_DATA_HOME
+/// too: the folder is eight levels below `scratch`, and all of them go.
+/// Windows' known folder must exist: it is `scratch`, and "Velmont" below it goes.
+struct AppDataToCreate {
+  Path local_app_data;
+  Path removable;
+};
+AppDataToCreate app_data_to_create(const Path& scratch);
+
 /// The data directory a host uses under `local_app_data`.
 Path data_dir_under(const Path& local_app_data);
 

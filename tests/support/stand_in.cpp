@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "host/frame.h"
+
 namespace qlx::testing_support {
 namespace {
 
@@ -115,6 +117,19 @@ bool ManagerInstall::wait_for_exits(std::size_t count) const {
     std::this_thread::sleep_for(milliseconds(20));
   }
   return true;
+}
+
+Json ManagerInstall::open_app_record(const HostOptions& options) const {
+  const HostRun run = run_host(frame_bytes(R"({"type":"open_app"})"), options);
+  EXPECT_EQ(run.replies(), std::vector<std::string>{R"({"launched":true,"ok":true})"});
+  EXPECT_EQ(run.exit_code, 0);
+  if (!wait_for_exits(1)) {
+    ADD_FAILURE() << "no stand-in started and ended";
+    return Json();
+  }
+  const std::vector<Json> starts = started();
+  EXPECT_EQ(starts.size(), 1u);
+  return starts.front();
 }
 
 void ManagerInstall::stop_stand_ins() const {

@@ -74,6 +74,11 @@ struct ManagerInstall {
   /// ended; false when they did not.
   bool wait_for_exits(std::size_t count) const;
 
+  /// Runs the host with `options` for one open_app, which must start one
+  /// stand-in, and returns what that stand-in recorded when it started
+  /// (null, with the test failed, when it did not).
+  Json open_app_record(const HostOptions& options) const;
+
   /// Makes every stand-in end early.
   void stop_stand_ins() const;
 };
