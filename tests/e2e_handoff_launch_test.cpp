@@ -97,6 +97,7 @@ TEST(OpenApp, StartedManagerHasNoArgumentTheHostsWorkingDirectoryAndNullStreams)
   EXPECT_EQ(record["stdin"], "null");
   EXPECT_EQ(record["stdout"], "null");
   EXPECT_EQ(record["stderr"], "null");
+  testing_support::expect_platform_start_facts(record, program);
 }
 
 }  // namespace

@@ -83,4 +83,8 @@ struct ManagerInstall {
   void stop_stand_ins() const;
 };
 
+/// Checks what only one platform's stand-in records when the host started it
+/// as `program` (support/start_facts_<platform>.cpp); a missing fact fails.
+void expect_platform_start_facts(const Json& record, const Path& program);
+
 }  // namespace qlx::testing_support
