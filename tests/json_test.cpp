@@ -237,23 +237,29 @@ TEST(ParseJson, FindsEveryStopByteAtEveryOffset) {
   for (std::size_t length = 0; length <= 40; ++length) {
     for (std::size_t at = 0; at < length; ++at) {
       SCOPED_TRACE("length " + std::to_string(length) + " at " + std::to_string(at));
-      // The body of `length` letters with the one at `at` replaced.
-      const auto body = [&](std::string_view replacement) {
-        std::string text(length, 'a');
-        text.replace(at, 1, replacement);
-        return text;
-      };
-      const std::string column = " at line 1 column " + std::to_string(at + 2);
-      EXPECT_EQ(
-          outcome_of('"' + body("\x1F") + '"'),
-          "failure:control character (\\u0000-\\u001F) found while parsing a string" + column);
-      EXPECT_EQ(outcome_of("[\"" + body("\"") + "\"]"),
+      std::string body(length, 'a');
+
+      body[at] = '\x1F';
+      EXPECT_EQ(outcome_of("\"" + body + "\""),
+                "failure:control character (\\u0000-\\u001F) found while parsing a string at "
+                "line 1 column " +
+                    std::to_string(at + 2));
+
+      body[at] = '"';
+      EXPECT_EQ(outcome_of("[\"" + body + "\"]"),
                 "failure:expected `,` or `]` at line 1 column " + std::to_string(at + 4));
-      EXPECT_EQ(outcome_of('"' + body("\\n") + '"'), "value:\"" + body("\\n") + '"');
-      EXPECT_EQ(outcome_of('"' + body("\xFF") + '"'),
-                "failure:invalid unicode code point" + column);
-      EXPECT_EQ(outcome_of('"' + body("\xE2\x82\xAC") + '"'),
-                "value:\"" + body("\xE2\x82\xAC") + '"');
+
+      std::string escaped = body;
+      escaped.replace(at, 1, "\\n");
+      EXPECT_EQ(outcome_of("\"" + escaped + "\""), "value:\"" + escaped + "\"");
+
+      body[at] = '\xFF';
+      EXPECT_EQ(outcome_of("\"" + body + "\""),
+                "failure:invalid unicode code point at line 1 column " + std::to_string(at + 2));
+
+      std::string wide = body;
+      wide.replace(at, 1, "\xE2\x82\xAC");
+      EXPECT_EQ(outcome_of("\"" + wide + "\""), "value:\"" + wide + "\"");
     }
   }
 }
