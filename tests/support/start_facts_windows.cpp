@@ -8,7 +8,8 @@ namespace qlx::testing_support {
 
 void expect_platform_start_facts(const Json& record, const Path& program) {
   ASSERT_TRUE(record.contains("command_line")) << record.dump();
-  EXPECT_EQ(record["command_line"], "\"" + path_to_utf8(program) + "\"");
+  const std::string path = path_to_utf8(program);
+  EXPECT_EQ(record["command_line"], "\"" + path + "\"");
 }
 
 }  // namespace qlx::testing_support
