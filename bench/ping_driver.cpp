@@ -18,29 +18,21 @@
 #include <string_view>
 #include <vector>
 
-#include <sys/resource.h>
-
+#include "child_runs.h"
+#include "host/frame.h"
 #include "platform/child_process.h"
 #include "platform/fs.h"
 
 namespace {
 
+using qlx::bench::children_cpu_seconds;
+using qlx::bench::kPingReply;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-constexpr std::string_view kPingReply = R"({"host":"com.velmont.qlx","ok":true,"version":"1.0.7"})";
 
 [[noreturn]] void die(const std::string& what) {
   std::fprintf(stderr, "ping_driver: %s\n", what.c_str());
   std::exit(1);
-}
-
-std::string frame(std::string_view body) {
-  std::string out(4, '\0');
-  const auto n = static_cast<std::uint32_t>(body.size());
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((n >> (8 * i)) & 0xFF);
-  out += body;
-  return out;
 }
 
 void read_exactly(qlx::ChildProcess& host, std::span<std::byte> buffer) {
@@ -58,16 +50,6 @@ void ping(qlx::ChildProcess& host, const std::string& request) {
   read_exactly(host, reply);
   const std::string_view body(reinterpret_cast<const char*>(reply) + 4, kPingReply.size());
   if (reply[0] != std::byte{kPingReply.size()} || body != kPingReply) die("unexpected reply");
-}
-
-/// CPU seconds used so far by the children that were waited for.
-double children_cpu_seconds() {
-  struct rusage usage;
-  ::getrusage(RUSAGE_CHILDREN, &usage);
-  auto seconds = [](const timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-  };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 struct Rate {
@@ -95,7 +77,7 @@ Rate pings_per_second(const qlx::Path& host, const std::vector<qlx::EnvChange>& 
                       std::string_view body, int pings) {
   const double cpu_before = children_cpu_seconds();
   qlx::ChildProcess child = start_host(host, env);
-  const std::string request = frame(body);
+  const std::string request = qlx::frame_bytes(body);
   for (int i = 0; i < 200; ++i) ping(child, request);  // warm up
   const auto start = Clock::now();
   for (int i = 0; i < pings; ++i) ping(child, request);
@@ -145,7 +127,7 @@ int main(int argc, char** argv) {
   report("no data directory (heartbeats skipped):", none);
 
   std::vector<double> startup_ms;
-  const std::string request = frame(named);
+  const std::string request = qlx::frame_bytes(named);
   const double cpu_before = children_cpu_seconds();
   for (int i = 0; i < startups; ++i) {
     const auto start = Clock::now();
