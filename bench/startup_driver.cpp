@@ -81,7 +81,13 @@ void run_once(const Setup& setup, Program& program) {
   for (std::size_t have = 0; have < reply.size();) {
     auto got = qlx::read_child_output(
         *child, std::as_writable_bytes(std::span(reply.data() + have, reply.size() - have)));
-    if (!got || *got == 0) die(program.path.string() + " ended before its reply");
+    if (!got || *got == 0) {
+      qlx::close_child_input(*child);
+      const auto code = qlx::wait_child(*child);
+      die(program.path.string() + " ended before its reply, after " + std::to_string(have) +
+          " bytes, with exit code " + (code ? std::to_string(*code) : code.error().text) +
+          " and stderr: " + qlx::read_child_errors(*child));
+    }
     have += *got;
   }
   qlx::close_child_input(*child);
