@@ -39,7 +39,10 @@ using qlx::bench::kPingReply;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
+fs::path scratch;  // the programs' data folder, removed on every way out
+
 [[noreturn]] void die(const std::string& what) {
+  if (!scratch.empty()) fs::remove_all(scratch);
   std::fprintf(stderr, "startup_driver: %s\n", what.c_str());
   std::exit(1);
 }
@@ -151,8 +154,7 @@ int main(int argc, char** argv) {
   }
 
   std::random_device random;
-  const fs::path scratch =
-      fs::temp_directory_path() / ("qlx-startup-driver-" + std::to_string(random()));
+  scratch = fs::temp_directory_path() / ("qlx-startup-driver-" + std::to_string(random()));
   fs::create_directories(scratch);
   setup.env.insert(setup.env.begin(), {"XDG_DATA_HOME", scratch.string()});
   setup.request = qlx::frame_bytes(R"({"type":"ping"})");
