@@ -16,8 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include <sys/resource.h>
-
+#include "child_runs.h"
 #include "host/frame.h"
 #include "platform/child_process.h"
 #include "platform/fs.h"
@@ -25,9 +24,9 @@
 
 namespace {
 
+using qlx::bench::children_cpu_seconds;
+using qlx::bench::kPingReply;
 using Clock = std::chrono::steady_clock;
-
-constexpr std::string_view kPingReply = R"({"host":"com.velmont.qlx","ok":true,"version":"1.0.7"})";
 
 [[noreturn]] void die(const std::string& what) {
   std::fprintf(stderr, "ping_driver: %s\n", what.c_str());
@@ -44,16 +43,6 @@ void ping(qlx::ChildProcess& host, const std::string& request) {
   if (qlx::frame_length(reply) != kPingReply.size() || body != kPingReply) {
     die("unexpected reply");
   }
-}
-
-/// CPU seconds used so far by the children that were waited for.
-double children_cpu_seconds() {
-  struct rusage usage;
-  ::getrusage(RUSAGE_CHILDREN, &usage);
-  auto seconds = [](const timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-  };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 struct Rate {

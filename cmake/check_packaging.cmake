@@ -1,6 +1,8 @@
 # Installs the build into a scratch folder, packs it with CPack, and checks
-# that both hold exactly the host, the register tool and the README.
-#   cmake -DBUILD_DIR=... -DSUFFIX=.exe|"" -DGENERATOR=ZIP|TGZ -DPACKAGE=<file name> -P check_packaging.cmake
+# that both hold exactly the host, the register tool and the README; with
+# STATIC=ON, that the packed programs need no shared library at all.
+#   cmake -DBUILD_DIR=... -DSUFFIX=.exe|"" -DGENERATOR=ZIP|TGZ -DPACKAGE=<file name> [-DSTATIC=ON]
+#         -P check_packaging.cmake
 set(scratch ${BUILD_DIR}/packaging-check)
 file(REMOVE_RECURSE ${scratch})
 file(MAKE_DIRECTORY ${scratch})
@@ -39,6 +41,15 @@ file(GLOB_RECURSE packed RELATIVE ${scratch}/unpacked/${PACKAGE} ${scratch}/unpa
 list(SORT packed)
 if(failed OR NOT packed STREQUAL expected)
   message(FATAL_ERROR "${archive} holds: ${packed}; expected: ${expected}")
+endif()
+if(STATIC)
+  foreach(program qlx-native-host${SUFFIX} qlx-host-register${SUFFIX})
+    file(GET_RUNTIME_DEPENDENCIES EXECUTABLES ${scratch}/unpacked/${PACKAGE}/${program}
+         RESOLVED_DEPENDENCIES_VAR found UNRESOLVED_DEPENDENCIES_VAR missing)
+    if(found OR missing)
+      message(FATAL_ERROR "${program} in ${archive} needs shared libraries: ${found} ${missing}")
+    endif()
+  endforeach()
 endif()
 file(REMOVE_RECURSE ${scratch})
 message(STATUS "${archive}: ${packed}")

@@ -26,9 +26,15 @@ include(CPack)
 
 if(NOT QLX_FUZZ)
   # The installed folder and the archive hold exactly the host, the register
-  # tool and the README.
+  # tool and the README; a static Linux build's programs need no shared library.
+  if(QLX_STATIC_LINK_OPTIONS)
+    set(QLX_PACKAGE_STATIC ON)
+  else()
+    set(QLX_PACKAGE_STATIC OFF)
+  endif()
   add_test(NAME packaging_layout
            COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
                    -DSUFFIX=${CMAKE_EXECUTABLE_SUFFIX} -DGENERATOR=${QLX_PACKAGE_GENERATOR}
-                   -DPACKAGE=${QLX_PACKAGE_FILE_NAME} -DCPACK=${CMAKE_CPACK_COMMAND} -P ${CMAKE_SOURCE_DIR}/cmake/check_packaging.cmake)
+                   -DPACKAGE=${QLX_PACKAGE_FILE_NAME} -DCPACK=${CMAKE_CPACK_COMMAND}
+                   -DSTATIC=${QLX_PACKAGE_STATIC} -P ${CMAKE_SOURCE_DIR}/cmake/check_packaging.cmake)
 endif()
