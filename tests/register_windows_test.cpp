@@ -24,6 +24,7 @@ const std::vector<std::string> kBrowserKeys = {
     "Software\\Vivaldi\\NativeMessagingHosts\\com.velmont.qlx",
     "Software\\Opera Software\\NativeMessagingHosts\\com.velmont.qlx",
 };
+const std::string kFirefoxKey = "Software\\Mozilla\\NativeMessagingHosts\\com.velmont.qlx";
 
 Path reg_exe() {
   wchar_t system[MAX_PATH];
@@ -74,6 +75,7 @@ TEST(RegisterWindows, RegistersWithEveryBrowserAndRemovesOnlyItsOwnKeys) {
   const Path host = install.path / "qlx-native-host.exe";
   ASSERT_TRUE(write_file(host, "MZ"));
   const Path manifest = install.path / "com.velmont.qlx.json";
+  const Path firefox_manifest = install.path / "com.velmont.qlx.firefox.json";
   const std::string host_text = path_to_utf8(host);
   const std::string manifest_text = path_to_utf8(manifest);
 
@@ -89,12 +91,45 @@ TEST(RegisterWindows, RegistersWithEveryBrowserAndRemovesOnlyItsOwnKeys) {
         << run.output;
     EXPECT_FALSE(path_exists(manifest));
     for (const std::string& key : kBrowserKeys) EXPECT_EQ(default_value(key), std::nullopt) << key;
+    run = run_tool({"--host", host_text, "--firefox-extension", "qlx@velmont"});
+    EXPECT_EQ(run.exit_code, 0) << "a bare domain is an add-on id's domain";
+    run = run_tool({"--uninstall", "--host", host_text});
+    EXPECT_EQ(run.exit_code, 0);
+    run = run_tool({"--host", host_text, "--firefox-extension", "{not-a-uuid}"});
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_NE(run.errors.find("not a Firefox add-on id"), std::string::npos) << run.errors;
+    EXPECT_EQ(default_value(kFirefoxKey), std::nullopt);
+  }
+  {
+    SCOPED_TRACE("Firefox is left alone without --firefox-extension");
+    const HostRun run = run_tool({"--host", host_text});
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.output.find("Firefox"), std::string::npos) << run.output;
+    EXPECT_EQ(default_value(kFirefoxKey), std::nullopt);
+    EXPECT_FALSE(path_exists(firefox_manifest));
   }
   {
     SCOPED_TRACE("register");
-    const HostRun run = run_tool({"--host", host_text, std::string(kId)});
+    const HostRun run =
+        run_tool({"--host", host_text, std::string(kId), "--firefox-extension", "qlx@velmont.com"});
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_EQ(run.errors, "");
+    EXPECT_EQ(default_value(kFirefoxKey), path_to_utf8(firefox_manifest));
+    auto firefox = read_file(firefox_manifest);
+    ASSERT_TRUE(firefox);
+    EXPECT_EQ(
+        *firefox,
+        "{\n"
+        "  \"allowed_extensions\": [\n"
+        "    \"qlx@velmont.com\"\n"
+        "  ],\n"
+        "  \"description\": \"QLX download manager: hands downloads from the browser to QLX\",\n"
+        "  \"name\": \"com.velmont.qlx\",\n"
+        "  \"path\": \"" +
+            json_escaped(host_text) +
+            "\",\n"
+            "  \"type\": \"stdio\"\n"
+            "}");
     auto written = read_file(manifest);
     ASSERT_TRUE(written);
     EXPECT_EQ(
@@ -129,6 +164,8 @@ TEST(RegisterWindows, RegistersWithEveryBrowserAndRemovesOnlyItsOwnKeys) {
     EXPECT_EQ(default_value(kBrowserKeys[4]), "C:\\other\\com.velmont.qlx.json");
     // Keys made only for the registration are gone; the vendor's own stay.
     EXPECT_FALSE(key_exists("Software\\BraveSoftware"));
+    EXPECT_FALSE(key_exists(kFirefoxKey));
+    EXPECT_FALSE(path_exists(firefox_manifest));
     EXPECT_TRUE(key_exists("Software\\Microsoft"));
     EXPECT_FALSE(path_exists(manifest));
     EXPECT_TRUE(path_exists(host));

@@ -30,8 +30,9 @@ enum class BrowserFamily { kChromium, kFirefox };
 /// Whether `id` is an extension id as Chromium makes them: exactly 32 letters a to p.
 bool is_extension_id(std::string_view id);
 
-/// Whether `id` is a Firefox add-on id: "{" a UUID "}" or "name@domain"
-/// (letters, digits, "-", "." and "_" around one "@", the domain not empty).
+/// Whether `id` is a Firefox add-on id as Firefox accepts them: "{" a UUID "}"
+/// or "name@domain" (letters, digits, "-", "." and "_" around one "@"; the
+/// domain not empty, the name may be, as in "@testpilot-containers").
 bool is_addon_id(std::string_view id);
 
 /// One manifest file beside the host.
