@@ -22,15 +22,15 @@ const std::vector<std::string> kBrowserFolders = {
     "vivaldi/NativeMessagingHosts",        "opera/NativeMessagingHosts",
 };
 
-std::string expected_manifest(const Path& host, const std::vector<std::string_view>& ids) {
-  std::string origins;
-  for (std::string_view id : ids) {
-    if (!origins.empty()) origins += ",\n";
-    origins += "    \"chrome-extension://" + std::string(id) + "/\"";
+/// A manifest as the tool writes it, with `list` holding `entries`.
+std::string manifest_with(std::string_view list, const std::vector<std::string>& entries,
+                          const Path& host) {
+  std::string items;
+  for (const std::string& entry : entries) {
+    if (!items.empty()) items += ",\n";
+    items += "    \"" + entry + "\"";
   }
-  return "{\n"
-         "  \"allowed_origins\": [\n" +
-         origins +
+  return "{\n  \"" + std::string(list) + "\": [\n" + items +
          "\n  ],\n"
          "  \"description\": \"QLX download manager: hands downloads from the browser to QLX\",\n"
          "  \"name\": \"com.velmont.qlx\",\n"
@@ -41,23 +41,15 @@ std::string expected_manifest(const Path& host, const std::vector<std::string_vi
          "}";
 }
 
+std::string expected_manifest(const Path& host, const std::vector<std::string_view>& ids) {
+  std::vector<std::string> origins;
+  for (std::string_view id : ids) origins.push_back("chrome-extension://" + std::string(id) + "/");
+  return manifest_with("allowed_origins", origins, host);
+}
+
 std::string expected_firefox_manifest(const Path& host, const std::vector<std::string_view>& ids) {
-  std::string list;
-  for (std::string_view id : ids) {
-    if (!list.empty()) list += ",\n";
-    list += "    \"" + std::string(id) + "\"";
-  }
-  return "{\n"
-         "  \"allowed_extensions\": [\n" +
-         list +
-         "\n  ],\n"
-         "  \"description\": \"QLX download manager: hands downloads from the browser to QLX\",\n"
-         "  \"name\": \"com.velmont.qlx\",\n"
-         "  \"path\": \"" +
-         host.string() +
-         "\",\n"
-         "  \"type\": \"stdio\"\n"
-         "}";
+  return manifest_with("allowed_extensions", std::vector<std::string>(ids.begin(), ids.end()),
+                       host);
 }
 
 std::string read_text(const Path& path) {

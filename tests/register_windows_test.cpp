@@ -62,6 +62,19 @@ std::string json_escaped(std::string text) {
   return text;
 }
 
+/// A manifest as the tool writes it for the host at `host`, with one entry in `list`.
+std::string manifest_with(std::string_view list, std::string_view entry, const std::string& host) {
+  return "{\n  \"" + std::string(list) + "\": [\n    \"" + std::string(entry) +
+         "\"\n  ],\n"
+         "  \"description\": \"QLX download manager: hands downloads from the browser to QLX\",\n"
+         "  \"name\": \"com.velmont.qlx\",\n"
+         "  \"path\": \"" +
+         json_escaped(host) +
+         "\",\n"
+         "  \"type\": \"stdio\"\n"
+         "}";
+}
+
 HostRun run_tool(std::vector<std::string> arguments) {
   HostOptions options;
   options.executable = programs_dir() / "qlx-host-register.exe";
@@ -117,34 +130,12 @@ TEST(RegisterWindows, RegistersWithEveryBrowserAndRemovesOnlyItsOwnKeys) {
     EXPECT_EQ(default_value(kFirefoxKey), path_to_utf8(firefox_manifest));
     auto firefox = read_file(firefox_manifest);
     ASSERT_TRUE(firefox);
-    EXPECT_EQ(
-        *firefox,
-        "{\n"
-        "  \"allowed_extensions\": [\n"
-        "    \"qlx@velmont.com\"\n"
-        "  ],\n"
-        "  \"description\": \"QLX download manager: hands downloads from the browser to QLX\",\n"
-        "  \"name\": \"com.velmont.qlx\",\n"
-        "  \"path\": \"" +
-            json_escaped(host_text) +
-            "\",\n"
-            "  \"type\": \"stdio\"\n"
-            "}");
+    EXPECT_EQ(*firefox, manifest_with("allowed_extensions", "qlx@velmont.com", host_text));
     auto written = read_file(manifest);
     ASSERT_TRUE(written);
-    EXPECT_EQ(
-        *written,
-        "{\n"
-        "  \"allowed_origins\": [\n"
-        "    \"chrome-extension://abcdefghijklmnopabcdefghijklmnop/\"\n"
-        "  ],\n"
-        "  \"description\": \"QLX download manager: hands downloads from the browser to QLX\",\n"
-        "  \"name\": \"com.velmont.qlx\",\n"
-        "  \"path\": \"" +
-            json_escaped(host_text) +
-            "\",\n"
-            "  \"type\": \"stdio\"\n"
-            "}");
+    EXPECT_EQ(*written,
+              manifest_with("allowed_origins",
+                            "chrome-extension://abcdefghijklmnopabcdefghijklmnop/", host_text));
     for (const std::string& key : kBrowserKeys) EXPECT_EQ(default_value(key), manifest_text) << key;
   }
   {
