@@ -51,10 +51,6 @@ struct Fault {
   std::string fix;
 };
 
-std::string quoted(const Path& path) {
-  return path_to_utf8(path);
-}
-
 /// At most `limit` bytes of `bytes`, with control bytes shown as "?".
 std::string shown(std::string_view bytes, std::size_t limit = 200) {
   std::string text(bytes.substr(0, limit));
@@ -92,7 +88,7 @@ bool is_extension_origin(std::string_view text) {
 
 /// The manifest's host and first caller, or the fault that makes the browser refuse it.
 std::expected<ManifestFacts, Fault> read_manifest(BrowserFamily family, const Path& manifest) {
-  const std::string where = "the manifest " + quoted(manifest);
+  const std::string where = "the manifest " + path_to_utf8(manifest);
   const std::string rewrite = register_command(family) + " to rewrite it";
   auto failed = [](std::string finding, BrowserError error, std::string fix) {
     return std::unexpected(Fault{std::move(finding), error, std::move(fix)});
@@ -216,7 +212,7 @@ std::string read_exactly(ChildProcess& child, std::size_t size) {
 /// found, if any.
 std::optional<Fault> ping_host(BrowserFamily family, const Path& manifest,
                                const ManifestFacts& facts) {
-  const std::string host = quoted(facts.host);
+  const std::string host = path_to_utf8(facts.host);
   const std::string reinstall = "reinstall QLX, or fix or replace " + host;
   ChildOptions options;
   options.program = facts.host;
@@ -298,8 +294,8 @@ std::optional<Fault> check_data_dir() {
     return fault("the data directory cannot be found: " + dir.error().text,
                  "give the user a local application-data folder (XDG_DATA_HOME or HOME)");
   }
-  const std::string where = "the data directory " + quoted(*dir);
-  const std::string fix = "make " + quoted(*dir) + " a folder that you can write";
+  const std::string where = "the data directory " + path_to_utf8(*dir);
+  const std::string fix = "make " + path_to_utf8(*dir) + " a folder that you can write";
   if (auto made = ensure_dir(*dir); !made) {
     return fault(where + " cannot be created: " + made.error().text, fix);
   }
@@ -328,7 +324,7 @@ std::optional<Fault> check_browser(const BrowserTarget& target, const std::optio
   }
   auto facts = read_manifest(target.family, **manifest);
   if (!facts) return facts.error();
-  const std::string host = quoted(facts->host);
+  const std::string host = path_to_utf8(facts->host);
   if (!path_exists(facts->host)) {
     return Fault{"the host " + host + " does not exist", BrowserError::kNotFound,
                  "reinstall QLX, or run qlx-host-register --host PATH with the host's path"};
@@ -339,7 +335,7 @@ std::optional<Fault> check_browser(const BrowserTarget& target, const std::optio
   }
   if (auto ping = ping_host(target.family, **manifest, *facts)) return ping;
   if (data) return data;
-  reached = quoted(**manifest) + " starts " + host;
+  reached = path_to_utf8(**manifest) + " starts " + host;
   return std::nullopt;
 }
 
