@@ -216,7 +216,7 @@ const BrokenSetUp kBrokenSetUps[] = {
        at.place(CheckedBrowser::kChrome, broken);
        return failure(CheckedBrowser::kChrome,
                       "the host " + broken.path + " is not an executable file", kCommunication,
-                      "make it executable (chmod +x), or reinstall QLX");
+                      "reinstall QLX, or make it an executable file (chmod +x on Linux)");
      }},
     {"HostPrintsBeforeItsReply", CheckedBrowser::kChrome,
      [](const Scratch& at) {

@@ -331,7 +331,7 @@ std::optional<Fault> check_browser(const BrowserTarget& target, const std::optio
   }
   if (!is_executable_file(facts->host)) {
     return Fault{"the host " + host + " is not an executable file", BrowserError::kCommunication,
-                 "make it executable (chmod +x), or reinstall QLX"};
+                 "reinstall QLX, or make it an executable file (chmod +x on Linux)"};
   }
   if (auto ping = ping_host(target.family, **manifest, *facts)) return ping;
   if (data) return data;
