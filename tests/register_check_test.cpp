@@ -86,12 +86,14 @@ class RegisterCheck : public testing::Test {
   Scratch at_;
 };
 
-/// One line of the output per browser, by the browser's name.
+/// The lines of the tool's output (Windows writes its text with "\r\n").
 std::vector<std::string> lines_of(const std::string& output) {
   std::vector<std::string> lines;
   std::size_t start = 0;
   for (std::size_t end; (end = output.find('\n', start)) != std::string::npos; start = end + 1) {
-    lines.push_back(output.substr(start, end - start));
+    std::string line = output.substr(start, end - start);
+    if (line.ends_with('\r')) line.pop_back();
+    lines.push_back(std::move(line));
   }
   return lines;
 }
