@@ -22,15 +22,15 @@ const std::vector<std::string> kBrowserFolders = {
     "vivaldi/NativeMessagingHosts",        "opera/NativeMessagingHosts",
 };
 
-std::string expected_manifest(const Path& host, const std::vector<std::string_view>& ids) {
-  std::string origins;
-  for (std::string_view id : ids) {
-    if (!origins.empty()) origins += ",\n";
-    origins += "    \"chrome-extension://" + std::string(id) + "/\"";
+/// A manifest as the tool writes it, with `list` holding `entries`.
+std::string manifest_with(std::string_view list, const std::vector<std::string>& entries,
+                          const Path& host) {
+  std::string items;
+  for (const std::string& entry : entries) {
+    if (!items.empty()) items += ",\n";
+    items += "    \"" + entry + "\"";
   }
-  return "{\n"
-         "  \"allowed_origins\": [\n" +
-         origins +
+  return "{\n  \"" + std::string(list) + "\": [\n" + items +
          "\n  ],\n"
          "  \"description\": \"QLX download manager: hands downloads from the browser to QLX\",\n"
          "  \"name\": \"com.velmont.qlx\",\n"
@@ -39,6 +39,17 @@ std::string expected_manifest(const Path& host, const std::vector<std::string_vi
          "\",\n"
          "  \"type\": \"stdio\"\n"
          "}";
+}
+
+std::string expected_manifest(const Path& host, const std::vector<std::string_view>& ids) {
+  std::vector<std::string> origins;
+  for (std::string_view id : ids) origins.push_back("chrome-extension://" + std::string(id) + "/");
+  return manifest_with("allowed_origins", origins, host);
+}
+
+std::string expected_firefox_manifest(const Path& host, const std::vector<std::string_view>& ids) {
+  return manifest_with("allowed_extensions", std::vector<std::string>(ids.begin(), ids.end()),
+                       host);
 }
 
 std::string read_text(const Path& path) {
@@ -103,6 +114,58 @@ TEST_F(RegisterPosix, WritesTheManifestBesideTheHostAndACopyForEveryBrowser) {
     EXPECT_NE(run.output.find(copy_for(folder).string()), std::string::npos) << run.output;
   }
   EXPECT_EQ(files_below(home_.path).size(), kBrowserFolders.size());
+}
+
+TEST_F(RegisterPosix, RegistersFirefoxOnlyWhenAskedAndTakesItBack) {
+  constexpr std::string_view kAddon = "qlx@velmont.com";
+  constexpr std::string_view kUuid = "{3f2504e0-4f89-11d3-9a0c-0305e82c3301}";
+  const Path firefox_manifest = install_.path / "com.velmont.qlx.firefox.json";
+  const Path firefox_copy = home_.path / ".mozilla/native-messaging-hosts/com.velmont.qlx.json";
+  {
+    SCOPED_TRACE("a dry run names both manifests and Firefox's folder, and writes nothing");
+    const HostRun run = run_tool(
+        with_host({"--dry-run", "--firefox-extension", std::string(kAddon), std::string(kId)}));
+    EXPECT_EQ(run.exit_code, 0) << run.errors;
+    EXPECT_NE(run.output.find("would write " + firefox_manifest.string() + ":\n" +
+                              expected_firefox_manifest(host_, {kAddon})),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("would register with Firefox: " + firefox_copy.string()),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(files_below(home_.path), std::vector<std::string>{});
+  }
+  {
+    SCOPED_TRACE("register: both manifests beside the host, Firefox's copy named for the host");
+    const HostRun run =
+        run_tool(with_host({"--firefox-extension", std::string(kAddon), "--firefox-extension",
+                            std::string(kUuid), "--firefox-extension", std::string(kAddon)}));
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.errors, "");
+    const std::string expected = expected_firefox_manifest(host_, {kAddon, kUuid});
+    EXPECT_EQ(read_text(firefox_manifest), expected);
+    EXPECT_EQ(read_text(firefox_copy), expected);
+    EXPECT_EQ(read_text(manifest()),
+              expected_manifest(host_, {"kbmhoaelpgdjcnfiebkalmcgopdhjnie"}));
+    EXPECT_EQ(files_below(home_.path).size(), kBrowserFolders.size() + 1);
+  }
+  {
+    SCOPED_TRACE("without the option Firefox is left as it is");
+    const HostRun run = run_tool(with_host({std::string(kId)}));
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.output.find("Firefox"), std::string::npos) << run.output;
+    EXPECT_EQ(read_text(firefox_copy), expected_firefox_manifest(host_, {kAddon, kUuid}));
+  }
+  {
+    SCOPED_TRACE("uninstall removes Firefox's registration and manifest too");
+    const HostRun run = run_tool(with_host({"--uninstall"}));
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_NE(run.output.find("removed from Firefox: " + firefox_copy.string()), std::string::npos)
+        << run.output;
+    EXPECT_EQ(files_below(home_.path), std::vector<std::string>{});
+    EXPECT_FALSE(path_exists(home_.path / ".mozilla"));
+    EXPECT_EQ(files_below(install_.path), std::vector<std::string>{"qlx-native-host"});
+  }
 }
 
 TEST_F(RegisterPosix, ReRegisteringReplacesTheAllowedExtensions) {
@@ -255,6 +318,31 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"UnknownOption", {"--host", "HOST", "--force"}, "unknown option --force"},
         BadInput{"UninstallWithIds",
                  {"--uninstall", "--host", "HOST", std::string(kId)},
+                 "--uninstall takes no extension ids"},
+        BadInput{"AddonIdWithoutAt",
+                 {"--host", "HOST", "--firefox-extension", "qlx.velmont.com"},
+                 "not a Firefox add-on id (name@domain or {uuid}): qlx.velmont.com"},
+        BadInput{"AddonIdWithEmptyDomain",
+                 {"--host", "HOST", "--firefox-extension", "qlx@"},
+                 "not a Firefox add-on id"},
+        BadInput{"AddonIdWithSpace",
+                 {"--host", "HOST", "--firefox-extension", "qlx host@velmont.com"},
+                 "not a Firefox add-on id"},
+        BadInput{"AddonUuidTooShort",
+                 {"--host", "HOST", "--firefox-extension", "{3f2504e0-4f89-11d3-9a0c-0305e82c330}"},
+                 "not a Firefox add-on id"},
+        BadInput{"AddonUuidWithoutBraces",
+                 {"--host", "HOST", "--firefox-extension", "3f2504e0-4f89-11d3-9a0c-0305e82c3301"},
+                 "not a Firefox add-on id"},
+        BadInput{"BadAddonIdAfterGoodOnes",
+                 {"--host", "HOST", std::string(kId), "--firefox-extension", "a@b",
+                  "--firefox-extension", "qlx@velmont@com"},
+                 "not a Firefox add-on id (name@domain or {uuid}): qlx@velmont@com"},
+        BadInput{"FirefoxWithoutId",
+                 {"--host", "HOST", "--firefox-extension"},
+                 "--firefox-extension needs an add-on id"},
+        BadInput{"UninstallWithAddonId",
+                 {"--uninstall", "--host", "HOST", "--firefox-extension", "qlx@velmont.com"},
                  "--uninstall takes no extension ids"},
         BadInput{
             "NonUtf8HostPath", {"--host", "HOSTDIR/\xff", std::string(kId)}, "not valid Unicode"}),

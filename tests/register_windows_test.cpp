@@ -24,6 +24,7 @@ const std::vector<std::string> kBrowserKeys = {
     "Software\\Vivaldi\\NativeMessagingHosts\\com.velmont.qlx",
     "Software\\Opera Software\\NativeMessagingHosts\\com.velmont.qlx",
 };
+const std::string kFirefoxKey = "Software\\Mozilla\\NativeMessagingHosts\\com.velmont.qlx";
 
 Path reg_exe() {
   wchar_t system[MAX_PATH];
@@ -61,6 +62,19 @@ std::string json_escaped(std::string text) {
   return text;
 }
 
+/// A manifest as the tool writes it for the host at `host`, with one entry in `list`.
+std::string manifest_with(std::string_view list, std::string_view entry, const std::string& host) {
+  return "{\n  \"" + std::string(list) + "\": [\n    \"" + std::string(entry) +
+         "\"\n  ],\n"
+         "  \"description\": \"QLX download manager: hands downloads from the browser to QLX\",\n"
+         "  \"name\": \"com.velmont.qlx\",\n"
+         "  \"path\": \"" +
+         json_escaped(host) +
+         "\",\n"
+         "  \"type\": \"stdio\"\n"
+         "}";
+}
+
 HostRun run_tool(std::vector<std::string> arguments) {
   HostOptions options;
   options.executable = programs_dir() / "qlx-host-register.exe";
@@ -74,6 +88,7 @@ TEST(RegisterWindows, RegistersWithEveryBrowserAndRemovesOnlyItsOwnKeys) {
   const Path host = install.path / "qlx-native-host.exe";
   ASSERT_TRUE(write_file(host, "MZ"));
   const Path manifest = install.path / "com.velmont.qlx.json";
+  const Path firefox_manifest = install.path / "com.velmont.qlx.firefox.json";
   const std::string host_text = path_to_utf8(host);
   const std::string manifest_text = path_to_utf8(manifest);
 
@@ -89,27 +104,38 @@ TEST(RegisterWindows, RegistersWithEveryBrowserAndRemovesOnlyItsOwnKeys) {
         << run.output;
     EXPECT_FALSE(path_exists(manifest));
     for (const std::string& key : kBrowserKeys) EXPECT_EQ(default_value(key), std::nullopt) << key;
+    run = run_tool({"--host", host_text, "--firefox-extension", "qlx@velmont"});
+    EXPECT_EQ(run.exit_code, 0) << "a bare domain is an add-on id's domain";
+    run = run_tool({"--uninstall", "--host", host_text});
+    EXPECT_EQ(run.exit_code, 0);
+    run = run_tool({"--host", host_text, "--firefox-extension", "{not-a-uuid}"});
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_NE(run.errors.find("not a Firefox add-on id"), std::string::npos) << run.errors;
+    EXPECT_EQ(default_value(kFirefoxKey), std::nullopt);
+  }
+  {
+    SCOPED_TRACE("Firefox is left alone without --firefox-extension");
+    const HostRun run = run_tool({"--host", host_text});
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.output.find("Firefox"), std::string::npos) << run.output;
+    EXPECT_EQ(default_value(kFirefoxKey), std::nullopt);
+    EXPECT_FALSE(path_exists(firefox_manifest));
   }
   {
     SCOPED_TRACE("register");
-    const HostRun run = run_tool({"--host", host_text, std::string(kId)});
+    const HostRun run =
+        run_tool({"--host", host_text, std::string(kId), "--firefox-extension", "qlx@velmont.com"});
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_EQ(run.errors, "");
+    EXPECT_EQ(default_value(kFirefoxKey), path_to_utf8(firefox_manifest));
+    auto firefox = read_file(firefox_manifest);
+    ASSERT_TRUE(firefox);
+    EXPECT_EQ(*firefox, manifest_with("allowed_extensions", "qlx@velmont.com", host_text));
     auto written = read_file(manifest);
     ASSERT_TRUE(written);
-    EXPECT_EQ(
-        *written,
-        "{\n"
-        "  \"allowed_origins\": [\n"
-        "    \"chrome-extension://abcdefghijklmnopabcdefghijklmnop/\"\n"
-        "  ],\n"
-        "  \"description\": \"QLX download manager: hands downloads from the browser to QLX\",\n"
-        "  \"name\": \"com.velmont.qlx\",\n"
-        "  \"path\": \"" +
-            json_escaped(host_text) +
-            "\",\n"
-            "  \"type\": \"stdio\"\n"
-            "}");
+    EXPECT_EQ(*written,
+              manifest_with("allowed_origins",
+                            "chrome-extension://abcdefghijklmnopabcdefghijklmnop/", host_text));
     for (const std::string& key : kBrowserKeys) EXPECT_EQ(default_value(key), manifest_text) << key;
   }
   {
@@ -129,6 +155,8 @@ TEST(RegisterWindows, RegistersWithEveryBrowserAndRemovesOnlyItsOwnKeys) {
     EXPECT_EQ(default_value(kBrowserKeys[4]), "C:\\other\\com.velmont.qlx.json");
     // Keys made only for the registration are gone; the vendor's own stay.
     EXPECT_FALSE(key_exists("Software\\BraveSoftware"));
+    EXPECT_FALSE(key_exists(kFirefoxKey));
+    EXPECT_FALSE(path_exists(firefox_manifest));
     EXPECT_TRUE(key_exists("Software\\Microsoft"));
     EXPECT_FALSE(path_exists(manifest));
     EXPECT_TRUE(path_exists(host));

@@ -1,19 +1,21 @@
 #!/usr/bin/env python3
-"""The host in a real browser: headless Chromium, a real extension, a real host.
+"""The host in a real browser: headless Chromium or Firefox, a real extension, a real host.
 
-    run_browser_test.py --bin-dir BUILD/bin [--keep]
+    run_browser_test.py --browser chromium|firefox --bin-dir BUILD/bin [--keep]
 
 Lays out a scratch folder: the host and the stand-in download manager side by
-side (as "velmont-download-manager.exe"), registered with Chromium by
-qlx-host-register; a profile; a data directory (XDG_DATA_HOME).  Starts
-Chromium with the test extension (tests/browser/extension), whose service
-worker runs one session with the host and reports every reply to a loopback
-HTTP server here.  Then checks the replies, the file that the stand-in
-imported, the per-browser heartbeat file, the host's place in the process
-tree, and that the host exits within a second of the disconnect.
+side (as "velmont-download-manager.exe"), registered with the browser by
+qlx-host-register; a profile; a data directory (XDG_DATA_HOME).  Starts the
+browser with the test extension (tests/browser/extension: a service worker in
+Chromium; for Firefox the same script as the background script of an unsigned
+add-on, tests/browser/extension-firefox), which runs one session with the host
+and reports every reply to a loopback HTTP server here.  Then checks the
+replies, the file that the stand-in imported, the heartbeat files, the host's
+place in the process tree, and that the host exits within a second of the
+disconnect.
 
 Exit code 0 when every check passed, 1 when one failed, 77 (skipped) only when
-Chromium is not installed.
+the browser is not installed.
 """
 
 import argparse
@@ -31,11 +33,11 @@ import tempfile
 import threading
 import time
 import traceback
+import zipfile
 from pathlib import Path
 
 SKIPPED = 77
 HOST_NAME = "com.velmont.qlx"
-FILE_SIZE = 5 * 1024 * 1024
 CHUNK_BYTES = 675_000  # 900,000 Base64 characters
 EXIT_LIMIT_S = 1.0
 SESSION_TIMEOUT_S = 120
@@ -48,11 +50,150 @@ def extension_id(manifest):
     return "".join(chr(ord("a") + int(c, 16)) for c in digest)
 
 
-def find_chromium():
-    for candidate in (shutil.which("chromium"), "/usr/bin/chromium"):
+def find_program(name):
+    for candidate in (shutil.which(name), f"/usr/bin/{name}"):
         if candidate and os.access(candidate, os.X_OK):
             return candidate
     return None
+
+
+# What a Firefox profile needs to run the unsigned test add-on without any
+# interaction, and to stay quiet: no first-run pages, telemetry, studies or updates.
+FIREFOX_PREFS = {
+    "xpinstall.signatures.required": False,
+    "extensions.autoDisableScopes": 0,
+    "extensions.enabledScopes": 15,
+    "browser.shell.checkDefaultBrowser": False,
+    "browser.startup.homepage_override.mstone": "ignore",
+    "browser.aboutwelcome.enabled": False,
+    "startup.homepage_welcome_url": "about:blank",
+    "startup.homepage_welcome_url.additional": "",
+    "datareporting.policy.dataSubmissionEnabled": False,
+    "datareporting.healthreport.uploadEnabled": False,
+    "toolkit.telemetry.enabled": False,
+    "toolkit.telemetry.unified": False,
+    "app.shield.optoutstudies.enabled": False,
+    "app.normandy.enabled": False,
+    "app.update.auto": False,
+    "app.update.enabled": False,
+    "extensions.update.enabled": False,
+    "extensions.getAddons.cache.enabled": False,
+    "browser.discovery.enabled": False,
+    "network.captive-portal-service.enabled": False,
+    "browser.safebrowsing.malware.enabled": False,
+    "browser.safebrowsing.phishing.enabled": False,
+    "browser.safebrowsing.downloads.enabled": False,
+}
+
+
+class Chromium:
+    """Chromium with the unpacked MV3 extension; its hosts live in $XDG_CONFIG_HOME/chromium."""
+
+    name = "chromium"
+    program = "chromium"
+    parent_name = "chromium"
+    file_size = 5 * 1024 * 1024
+    # The envelope claims Edge: the host must name the browser from its ancestry.
+    claimed_browser = "edge"
+
+    def __init__(self, scratch):
+        self.manifest = json.loads((HERE / "extension" / "manifest.json").read_text())
+        self.ext_id = extension_id(self.manifest)
+        self.profile = scratch / "config" / "chromium"
+
+    def register_arguments(self):
+        return [self.ext_id]
+
+    def registration(self, layout):
+        return layout.config_home / "chromium" / "NativeMessagingHosts" / f"{HOST_NAME}.json"
+
+    def host_arguments(self, layout):
+        return [f"chrome-extension://{self.ext_id}/"]
+
+    def command(self, executable, scratch, config):
+        extension = scratch / "extension"
+        shutil.copytree(HERE / "extension", extension)
+        (extension / "config.json").write_text(json.dumps(config))
+        return [executable, "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                f"--user-data-dir={self.profile}", f"--load-extension={extension}",
+                f"--disable-extensions-except={extension}", "about:blank"]
+
+    def check_heartbeats(self, checks, heartbeats, legacy):
+        chrome = heartbeats.get("chrome", {})
+        checks.check('the heartbeat file has the "chrome" entry, from the host\'s ancestry',
+                     set(heartbeats) == {"chrome"}
+                     and chrome.get("extension_id") == self.ext_id
+                     and chrome.get("extension_version") == self.manifest["version"],
+                     json.dumps(heartbeats))
+        checks.check("the latest heartbeat names chrome and the extension's own source",
+                     legacy.get("browser_id") == "chrome"
+                     and legacy.get("source") == "qlx-extension:edge:browser-test",
+                     json.dumps(legacy))
+
+
+class Firefox:
+    """Firefox ESR with the unsigned MV2 add-on in a fresh profile; its hosts live in ~/.mozilla."""
+
+    name = "firefox"
+    program = "firefox-esr"
+    parent_name = "firefox-esr"
+    file_size = 1024 * 1024
+    # Firefox is no browser key: the host records an unknown browser.
+    claimed_browser = "firefox"
+
+    def __init__(self, scratch):
+        self.manifest = json.loads((HERE / "extension-firefox" / "manifest.json").read_text())
+        self.ext_id = self.manifest["browser_specific_settings"]["gecko"]["id"]
+        self.profile = scratch / "firefox-profile"
+
+    def register_arguments(self):
+        return ["--firefox-extension", self.ext_id]
+
+    def registration(self, layout):
+        return layout.home / ".mozilla" / "native-messaging-hosts" / f"{HOST_NAME}.json"
+
+    def host_arguments(self, layout):
+        return [str(self.registration(layout)), self.ext_id]
+
+    def command(self, executable, scratch, config):
+        (self.profile / "extensions").mkdir(parents=True)
+        (self.profile / "user.js").write_text("".join(
+            f"user_pref({json.dumps(name)}, {json.dumps(value)});\n"
+            for name, value in FIREFOX_PREFS.items()))
+        with zipfile.ZipFile(self.profile / "extensions" / f"{self.ext_id}.xpi", "w") as xpi:
+            xpi.write(HERE / "extension-firefox" / "manifest.json", "manifest.json")
+            xpi.write(HERE / "extension" / "background.js", "background.js")
+            xpi.writestr("config.json", json.dumps(config))
+        return [executable, "--headless", "--profile", str(self.profile), "--no-remote",
+                "about:blank"]
+
+    def check_heartbeats(self, checks, heartbeats, legacy):
+        checks.check("the heartbeat table has no entry: Firefox is no browser key",
+                     heartbeats == {}, json.dumps(heartbeats))
+        checks.check("the latest heartbeat names no browser, and the add-on's source and version",
+                     legacy.get("browser_id") is None
+                     and legacy.get("source") == "qlx-extension:firefox:browser-test"
+                     and legacy.get("extension_version") == self.manifest["version"],
+                     json.dumps(legacy))
+
+
+BROWSERS = {"chromium": Chromium, "firefox": Firefox}
+
+
+class Layout:
+    """The scratch folder's parts."""
+
+    def __init__(self, scratch):
+        self.app = scratch / "app"
+        self.config_home = scratch / "config"
+        self.data_home = scratch / "data"
+        self.home = scratch / "home"
+        self.stand_in_dir = scratch / "stand-in"
+        self.imported = scratch / "imported.bin"
+        for folder in (self.app, self.config_home, self.data_home, self.home, self.stand_in_dir):
+            folder.mkdir()
+        self.host = self.app / "qlx-native-host"
 
 
 class Runner:
@@ -190,10 +331,10 @@ def expected_steps(transfer_id, file_size):
     return steps
 
 
-def run(bin_dir, keep):
-    chromium = find_chromium()
-    if chromium is None:
-        print("SKIPPED: chromium is not installed (scripts/bootstrap installs it)")
+def run(browser_class, bin_dir, keep):
+    executable = find_program(browser_class.program)
+    if executable is None:
+        print(f"SKIPPED: {browser_class.program} is not installed (scripts/bootstrap installs it)")
         return SKIPPED
     programs = ("qlx-native-host", "stand-in-manager", "qlx-host-register")
     missing = [name for name in programs if not (bin_dir / name).is_file()]
@@ -203,9 +344,9 @@ def run(bin_dir, keep):
         return 1
     started = time.monotonic()
     checks = Checks()
-    scratch = Path(tempfile.mkdtemp(prefix="qlx-browser-test-"))
+    scratch = Path(tempfile.mkdtemp(prefix=f"qlx-{browser_class.name}-test-"))
     try:
-        run_in(scratch, bin_dir, chromium, checks, started)
+        run_in(scratch, bin_dir, browser_class, executable, checks, started)
     except Exception:
         checks.check("the driver ran to its end", False, traceback.format_exc())
     finally:
@@ -218,55 +359,54 @@ def run(bin_dir, keep):
     return 0 if checks.failed == 0 else 1
 
 
-def run_in(scratch, bin_dir, chromium, checks, started):
+def run_in(scratch, bin_dir, browser_class, executable, checks, started):
     """Lays out `scratch`, runs the browser session and checks what it left."""
-    app, config_home, data_home = scratch / "app", scratch / "config", scratch / "data"
-    home, stand_in_dir, imported = scratch / "home", scratch / "stand-in", scratch / "imported.bin"
-    for folder in (app, config_home, data_home, home, stand_in_dir):
-        folder.mkdir()
-
-    host = app / "qlx-native-host"
+    layout = Layout(scratch)
+    browser_kind = browser_class(scratch)
+    host, imported = layout.host, layout.imported
     shutil.copy2(bin_dir / "qlx-native-host", host)
-    shutil.copy2(bin_dir / "stand-in-manager", app / "velmont-download-manager.exe")
+    shutil.copy2(bin_dir / "stand-in-manager", layout.app / "velmont-download-manager.exe")
 
-    manifest = json.loads((HERE / "extension" / "manifest.json").read_text())
-    ext_id = extension_id(manifest)
-    base_env = dict(os.environ, HOME=str(home), XDG_CONFIG_HOME=str(config_home),
-                    XDG_DATA_HOME=str(data_home))
+    ext_id = browser_kind.ext_id
+    base_env = dict(os.environ, HOME=str(layout.home), XDG_CONFIG_HOME=str(layout.config_home),
+                    XDG_DATA_HOME=str(layout.data_home), MOZ_CRASHREPORTER_DISABLE="1")
 
-    # Registered as a person would: Chromium's user folder is $XDG_CONFIG_HOME/chromium.
-    registered = subprocess.run([str(bin_dir / "qlx-host-register"), "--host", str(host), ext_id],
-                                env=base_env, capture_output=True, text=True)
+    # Registered as a person would, in the browser's own place below the scratch folder.
+    registered = subprocess.run(
+        [str(bin_dir / "qlx-host-register"), "--host", str(host)]
+        + browser_kind.register_arguments(),
+        env=base_env, capture_output=True, text=True)
     checks.check("qlx-host-register exits 0", registered.returncode == 0, registered.stderr)
-    profile = config_home / "chromium"
-    registration = profile / "NativeMessagingHosts" / f"{HOST_NAME}.json"
-    checks.check("the manifest is registered in Chromium's user folder",
+    registration = browser_kind.registration(layout)
+    checks.check(f"the manifest is registered for {browser_class.program}",
                  registration.is_file() and json.loads(registration.read_text())["path"] == str(host))
+    checked = subprocess.run([str(bin_dir / "qlx-host-register"), "--check"], env=base_env,
+                             capture_output=True, text=True)
+    checks.check("qlx-host-register --check passes", checked.returncode == 0,
+                 checked.stdout + checked.stderr)
 
-    file_bytes = random.Random(20240607).randbytes(FILE_SIZE)
+    file_size = browser_kind.file_size
+    file_bytes = random.Random(20240607).randbytes(file_size)
     runner = Runner(host, file_bytes)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), make_handler(runner))
     threading.Thread(target=server.serve_forever, daemon=True).start()
 
-    extension = scratch / "extension"
-    shutil.copytree(HERE / "extension", extension)
-    transfer_id = "browser-test-" + ext_id[:12]
-    (extension / "config.json").write_text(json.dumps({
+    transfer_id = "browser-test-" + "".join(c for c in ext_id if c.isalnum())[:12]
+    command = browser_kind.command(executable, scratch, {
         "server": f"http://127.0.0.1:{server.server_address[1]}",
         "transfer_id": transfer_id,
         "download_url": "https://downloads.example.invalid/qlx-browser-test.zip",
-    }))
+        "browser_id": browser_kind.claimed_browser,
+        "source": f"qlx-extension:{browser_kind.claimed_browser}:browser-test",
+    })
 
     env = dict(base_env, QLX_STAND_IN_IMPORT_TO=str(imported),
-               QLX_STAND_IN_RECORD_DIR=str(stand_in_dir), QLX_STAND_IN_WATCH_MS="20000")
-    log = open(scratch / "chromium.log", "wb")
-    browser = subprocess.Popen(
-        [chromium, "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
-         "--disable-background-networking", "--disable-component-update", "--disable-sync",
-         f"--user-data-dir={profile}", f"--load-extension={extension}",
-         f"--disable-extensions-except={extension}", "about:blank"],
-        env=env, stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
-        start_new_session=True)
+               QLX_STAND_IN_RECORD_DIR=str(layout.stand_in_dir), QLX_STAND_IN_WATCH_MS="20000")
+    log_path = scratch / f"{browser_class.name}.log"
+    log = open(log_path, "wb")
+    # Its own session: the browser and all its children form one process group of ours.
+    browser = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL, stdout=log,
+                               stderr=subprocess.STDOUT, start_new_session=True)
     try:
         finished = runner.done.wait(SESSION_TIMEOUT_S)
         checks.check("the extension finished its session", finished and runner.failure is None,
@@ -283,7 +423,7 @@ def run_in(scratch, bin_dir, chromium, checks, started):
 
         report = runner.report or {"steps": []}
         got = [(s["label"], s["reply"]) for s in report["steps"]]
-        want = expected_steps(transfer_id, FILE_SIZE)
+        want = expected_steps(transfer_id, file_size)
         checks.check("the session sent every message", [g[0] for g in got] == [w[0] for w in want],
                      f"{[g[0] for g in got]}")
         for (label, reply), (_, expected) in zip(got, want):
@@ -293,30 +433,22 @@ def run_in(scratch, bin_dir, chromium, checks, started):
                      imported.is_file() and imported.read_bytes() == file_bytes,
                      f"{imported.stat().st_size if imported.exists() else 'no'} bytes imported")
 
-        heartbeats_path = data_home / "Velmont" / "QLX" / "extension-heartbeats-v2.json"
+        qlx_dir = layout.data_home / "Velmont" / "QLX"
+        heartbeats_path = qlx_dir / "extension-heartbeats-v2.json"
         heartbeats = json.loads(heartbeats_path.read_text()) if heartbeats_path.is_file() else {}
-        chrome = heartbeats.get("chrome", {})
-        checks.check('the heartbeat file has the "chrome" entry, from the host\'s ancestry',
-                     set(heartbeats) == {"chrome"}
-                     and chrome.get("extension_id") == ext_id
-                     and chrome.get("extension_version") == manifest["version"],
-                     json.dumps(heartbeats))
-
-        legacy_path = data_home / "Velmont" / "QLX" / "extension-heartbeat.json"
+        legacy_path = qlx_dir / "extension-heartbeat.json"
         legacy = json.loads(legacy_path.read_text()) if legacy_path.is_file() else {}
-        checks.check("the latest heartbeat names chrome and the extension's own source",
-                     legacy.get("browser_id") == "chrome"
-                     and legacy.get("source") == "qlx-extension:edge:browser-test",
-                     json.dumps(legacy))
+        browser_kind.check_heartbeats(checks, heartbeats, legacy)
 
         hosts = runner.hosts_at_report
         checks.check("one host ran for the connection", len(hosts) == 1, f"{hosts}")
         if len(hosts) == 1:
             pid, ppid, parent, cwd, argv = hosts[0]
             checks.check("the host is a direct child of the browser",
-                         ppid == browser.pid and parent == "chromium", f"parent {ppid} {parent}")
-            checks.check("the host runs in its own folder with the caller's origin",
-                         cwd == str(app) and argv[1:2] == [f"chrome-extension://{ext_id}/"],
+                         ppid == browser.pid and parent == browser_kind.parent_name,
+                         f"parent {ppid} {parent}")
+            checks.check("the host runs in its own folder with the browser's arguments",
+                         cwd == str(layout.app) and argv[1:] == browser_kind.host_arguments(layout),
                          f"cwd {cwd}, argv {argv}")
         checks.check(f"the host exits within {EXIT_LIMIT_S:.0f} s of the disconnect",
                      exit_seconds is not None and exit_seconds <= EXIT_LIMIT_S,
@@ -325,17 +457,42 @@ def run_in(scratch, bin_dir, chromium, checks, started):
             print(f"host exit after the disconnect: {exit_seconds * 1000:.0f} ms; "
                   f"session: {session_seconds:.1f} s")
     finally:
-        (stand_in_dir / "stop").touch()
+        (layout.stand_in_dir / "stop").touch()
         stop_browser(browser)
         log.close()
         server.shutdown()
         if checks.failed:
-            print("--- chromium output (last 40 lines) ---")
-            print("\n".join((scratch / "chromium.log").read_text(errors="replace").splitlines()[-40:]))
+            print(f"--- {browser_class.program} output (last 40 lines) ---")
+            print("\n".join(log_path.read_text(errors="replace").splitlines()[-40:]))
+
+
+def group_members(group):
+    """Live processes of the process group `group`."""
+    members = []
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            stat = (entry / "stat").read_text()
+        except OSError:
+            continue
+        fields = stat[stat.rindex(")") + 2 :].split()
+        if fields[0] != "Z" and int(fields[2]) == group:
+            members.append(int(entry.name))
+    return members
+
+
+def wait_for_group(group, seconds):
+    deadline = time.monotonic() + seconds
+    while group_members(group) and time.monotonic() < deadline:
+        time.sleep(0.05)
+    return not group_members(group)
 
 
 def stop_browser(browser):
-    """Stops the browser by its process id, then whatever it left in its own session."""
+    """Stops the browser by its process id, then waits for the rest of the process
+    group that it leads (its session, made for it): a browser's children linger a
+    moment after it; whatever is still there after 5 s is killed."""
     if browser.poll() is None:
         browser.terminate()
         try:
@@ -343,19 +500,23 @@ def stop_browser(browser):
         except subprocess.TimeoutExpired:
             browser.kill()
             browser.wait()
-    try:
-        os.killpg(browser.pid, signal.SIGKILL)
-    except OSError:
-        pass
+    if not wait_for_group(browser.pid, 5):
+        try:
+            os.killpg(browser.pid, signal.SIGKILL)
+        except OSError:
+            pass
+        wait_for_group(browser.pid, 5)
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--browser", choices=sorted(BROWSERS), default="chromium",
+                        help="the browser to run the session in")
     parser.add_argument("--bin-dir", type=Path, required=True,
                         help="the build's bin folder (host, stand-in, qlx-host-register)")
     parser.add_argument("--keep", action="store_true", help="keep the scratch folder")
     args = parser.parse_args()
-    return run(args.bin_dir.resolve(), args.keep)
+    return run(BROWSERS[args.browser], args.bin_dir.resolve(), args.keep)
 
 
 if __name__ == "__main__":

@@ -41,9 +41,9 @@ std::string_view host_file_name() {
 }
 
 Result<std::vector<BrowserTarget>> browser_targets() {
+  const std::optional<Path> home = absolute_from_env("HOME");
   std::optional<Path> config = absolute_from_env("XDG_CONFIG_HOME");
   if (!config) {
-    const std::optional<Path> home = absolute_from_env("HOME");
     if (!home)
       return fail(
           "cannot find your configuration folder: neither XDG_CONFIG_HOME nor HOME holds an "
@@ -59,6 +59,16 @@ Result<std::vector<BrowserTarget>> browser_targets() {
     target.location = path_to_utf8(target.file);
     targets.push_back(std::move(target));
   }
+  if (home) {
+    // Firefox reads ~/.mozilla/native-messaging-hosts/<host name>.json.
+    BrowserTarget firefox;
+    firefox.browser = "Firefox";
+    firefox.family = BrowserFamily::kFirefox;
+    firefox.config_root = *home;
+    firefox.file = *home / ".mozilla" / "native-messaging-hosts" / kManifestFileName;
+    firefox.location = path_to_utf8(firefox.file);
+    targets.push_back(std::move(firefox));
+  }
   return targets;
 }
 
@@ -66,7 +76,7 @@ Result<void> register_with(const BrowserTarget& target, const Installation& inst
   std::error_code error;
   std::filesystem::create_directories(target.file.parent_path(), error);
   if (error) return fail(system_failure(error.value()));
-  return write_file(target.file, installation.manifest_json);
+  return write_file(target.file, installation.manifest_for(target.family).json);
 }
 
 Registration registration_at(const BrowserTarget& target, const Installation& installation) {
@@ -74,6 +84,11 @@ Registration registration_at(const BrowserTarget& target, const Installation& in
   auto text = read_file(target.file);
   if (!text) return Registration::kForeign;
   return is_own_manifest(*text, installation.host) ? Registration::kOurs : Registration::kForeign;
+}
+
+Result<std::optional<Path>> registered_manifest(const BrowserTarget& target) {
+  if (!path_exists(target.file)) return std::nullopt;
+  return target.file;
 }
 
 Result<void> unregister_from(const BrowserTarget& target) {

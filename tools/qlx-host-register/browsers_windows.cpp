@@ -26,6 +26,9 @@ constexpr Browser kBrowsers[] = {
     {"Opera", "Opera Software"},
 };
 
+// Firefox reads HKCU\Software\Mozilla\NativeMessagingHosts\<host name> the same way.
+constexpr std::string_view kFirefoxVendorKey = "Mozilla";
+
 /// Closes an open registry key when it goes out of scope.
 struct KeyCloser {
   HKEY key = nullptr;
@@ -65,14 +68,19 @@ std::string_view host_file_name() {
 
 Result<std::vector<BrowserTarget>> browser_targets() {
   std::vector<BrowserTarget> targets;
-  for (const Browser& browser : kBrowsers) {
+  auto add = [&](std::string_view name, BrowserFamily family, std::string_view vendor_key) {
     BrowserTarget target;
-    target.browser = browser.name;
-    target.key = "Software\\" + std::string(browser.vendor_key) + "\\NativeMessagingHosts\\" +
+    target.browser = name;
+    target.family = family;
+    target.key = "Software\\" + std::string(vendor_key) + "\\NativeMessagingHosts\\" +
                  std::string(kHostName);
     target.location = "HKCU\\" + target.key;
     targets.push_back(std::move(target));
+  };
+  for (const Browser& browser : kBrowsers) {
+    add(browser.name, BrowserFamily::kChromium, browser.vendor_key);
   }
+  add("Firefox", BrowserFamily::kFirefox, kFirefoxVendorKey);
   return targets;
 }
 
@@ -82,7 +90,7 @@ Result<void> register_with(const BrowserTarget& target, const Installation& inst
       RegCreateKeyExW(HKEY_CURRENT_USER, utf8_to_utf16(target.key).c_str(), 0, nullptr,
                       REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &opened.key, nullptr);
   if (status != ERROR_SUCCESS) return fail(system_failure(status));
-  const std::wstring& value = installation.manifest_path.native();
+  const std::wstring& value = installation.manifest_for(target.family).path.native();
   status =
       RegSetValueExW(opened.key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                      static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
@@ -90,8 +98,12 @@ Result<void> register_with(const BrowserTarget& target, const Installation& inst
   return {};
 }
 
-Registration registration_at(const BrowserTarget& target, const Installation& installation) {
-  const std::wstring key = utf8_to_utf16(target.key);
+namespace {
+
+/// The key's default value; nullopt when the key is missing.  A key without
+/// a default string value is a failure.
+Result<std::optional<std::wstring>> default_value(const std::string& target_key) {
+  const std::wstring key = utf8_to_utf16(target_key);
   DWORD bytes = 0;
   LSTATUS status = RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr,
                                 nullptr, &bytes);
@@ -99,19 +111,35 @@ Registration registration_at(const BrowserTarget& target, const Installation& in
     // No default value: nothing is registered unless the key itself is there.
     KeyCloser opened;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &opened.key) != ERROR_SUCCESS) {
-      return Registration::kNone;
+      return std::nullopt;
     }
-    return Registration::kForeign;
+    return fail("the key has no default value");
   }
-  if (status != ERROR_SUCCESS) return Registration::kForeign;
+  if (status != ERROR_SUCCESS) return fail(system_failure(status));
   std::wstring value(bytes / sizeof(wchar_t) + 1, L'\0');
   bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
   status = RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr,
                         value.data(), &bytes);
-  if (status != ERROR_SUCCESS) return Registration::kForeign;
+  if (status != ERROR_SUCCESS) return fail(system_failure(status));
   value.resize(wcsnlen(value.c_str(), value.size()));
-  return value == installation.manifest_path.native() ? Registration::kOurs
-                                                      : Registration::kForeign;
+  return value;
+}
+
+}  // namespace
+
+Registration registration_at(const BrowserTarget& target, const Installation& installation) {
+  auto value = default_value(target.key);
+  if (!value) return Registration::kForeign;
+  if (!*value) return Registration::kNone;
+  return **value == installation.manifest_for(target.family).path.native() ? Registration::kOurs
+                                                                           : Registration::kForeign;
+}
+
+Result<std::optional<Path>> registered_manifest(const BrowserTarget& target) {
+  auto value = default_value(target.key);
+  if (!value) return fail(std::move(value.error()));
+  if (!*value) return std::nullopt;
+  return Path(**value);
 }
 
 Result<void> unregister_from(const BrowserTarget& target) {

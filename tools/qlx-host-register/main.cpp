@@ -1,13 +1,17 @@
 // qlx-host-register: makes the native messaging host known to the browsers of
 // the current user, or takes it back.
 //
-//   qlx-host-register [--dry-run] [--host PATH] [EXTENSION_ID...]
+//   qlx-host-register [--dry-run] [--host PATH] [--firefox-extension ID]... [EXTENSION_ID...]
 //   qlx-host-register --uninstall [--dry-run] [--host PATH]
+//   qlx-host-register --check
 //
 // Writes the manifest "com.velmont.qlx.json" beside the host, allowing each
 // EXTENSION_ID (the QLX extension's when none is given), then registers it
-// with Chrome, Chromium, Edge, Brave, Vivaldi and Opera.  --uninstall removes
-// those registrations and the manifest, and only where they name this host.
+// with Chrome, Chromium, Edge, Brave, Vivaldi and Opera; with
+// --firefox-extension, also "com.velmont.qlx.firefox.json" for Firefox.
+// --uninstall removes those registrations and manifests, and only where they
+// name this host.  --check tells, per browser, whether the browser can reach
+// the host, and what to do when it cannot (check.h).
 #include <algorithm>
 #include <iostream>
 #include <optional>
@@ -17,6 +21,7 @@
 
 #include "base/json.h"
 #include "browsers.h"
+#include "check.h"
 #include "manifest.h"
 
 namespace {
@@ -24,7 +29,7 @@ namespace {
 using namespace qlx::host_register;
 using qlx::Path;
 
-enum class Action { kRegister, kUninstall };
+enum class Action { kRegister, kUninstall, kCheck };
 enum class Mode { kApply, kDryRun };
 
 struct Options {
@@ -32,20 +37,31 @@ struct Options {
   Mode mode = Mode::kApply;
   std::optional<Path> host;
   std::vector<std::string> extension_ids;
+  std::vector<std::string> addon_ids;  // Firefox's; none: Firefox is left alone
 };
 
 constexpr std::string_view kUsage =
-    "usage: qlx-host-register [--dry-run] [--host PATH] [EXTENSION_ID...]\n"
+    "usage: qlx-host-register [--dry-run] [--host PATH] [--firefox-extension ID]...\n"
+    "                         [EXTENSION_ID...]\n"
     "       qlx-host-register --uninstall [--dry-run] [--host PATH]\n"
+    "       qlx-host-register --check\n"
     "\n"
     "Writes the native messaging host manifest com.velmont.qlx.json beside the host\n"
     "and registers it for the current user with Chrome, Chromium, Edge, Brave,\n"
     "Vivaldi and Opera.  Each EXTENSION_ID (32 letters a to p) may connect to the\n"
     "host; without one, the QLX extension may.\n"
     "\n"
-    "  --host PATH   the host executable (default: qlx-native-host beside this tool)\n"
-    "  --dry-run     print what would be done, change nothing\n"
-    "  --uninstall   remove the registrations and the manifest of this host\n";
+    "  --host PATH               the host executable (default: qlx-native-host beside\n"
+    "                            this tool)\n"
+    "  --firefox-extension ID    also register com.velmont.qlx.firefox.json with\n"
+    "                            Firefox, for the add-on ID (name@domain or {uuid});\n"
+    "                            may be repeated; without it Firefox is left alone\n"
+    "  --dry-run                 print what would be done, change nothing\n"
+    "  --uninstall               remove the registrations and the manifests of this host\n"
+    "  --check                   tell, per browser, whether it can reach the host that is\n"
+    "                            registered there, and what fixes it when not; exits 0\n"
+    "                            when at least one browser is registered and all\n"
+    "                            registered ones pass, 1 otherwise\n";
 
 int usage_error(std::string_view text) {
   std::cerr << "qlx-host-register: " << text << "\n\n" << kUsage;
@@ -84,21 +100,42 @@ qlx::Result<Path> resolve_host(const Options& options) {
   return host;
 }
 
+/// The manifests that a registration writes: Chromium's always, Firefox's
+/// when add-on ids were given.
+std::vector<const ManifestFile*> manifests_written(const Installation& installation) {
+  std::vector<const ManifestFile*> files{&installation.chromium};
+  if (!installation.firefox.json.empty()) files.push_back(&installation.firefox);
+  return files;
+}
+
 int register_host(const Options& options, const Installation& installation,
-                  const std::vector<BrowserTarget>& targets) {
-  const std::string manifest = qlx::path_to_utf8(installation.manifest_path);
+                  const std::vector<BrowserTarget>& all_targets) {
+  std::vector<BrowserTarget> targets;
+  for (const BrowserTarget& target : all_targets) {
+    if (!installation.manifest_for(target.family).json.empty()) targets.push_back(target);
+  }
+  if (!installation.firefox.json.empty() &&
+      std::ranges::none_of(targets, [](const BrowserTarget& target) {
+        return target.family == BrowserFamily::kFirefox;
+      })) {
+    return error("cannot find Firefox's folder: HOME holds no absolute path");
+  }
   if (options.mode == Mode::kDryRun) {
-    std::cout << "would write " << manifest << ":\n" << installation.manifest_json << "\n";
+    for (const ManifestFile* file : manifests_written(installation)) {
+      std::cout << "would write " << qlx::path_to_utf8(file->path) << ":\n" << file->json << "\n";
+    }
     for (const BrowserTarget& target : targets) {
       std::cout << "would register with " << target.browser << ": " << target.location << "\n";
     }
     return 0;
   }
-  if (auto written = qlx::write_file(installation.manifest_path, installation.manifest_json);
-      !written) {
-    return error("cannot write " + manifest + ": " + written.error().text);
+  for (const ManifestFile* file : manifests_written(installation)) {
+    const std::string manifest = qlx::path_to_utf8(file->path);
+    if (auto written = qlx::write_file(file->path, file->json); !written) {
+      return error("cannot write " + manifest + ": " + written.error().text);
+    }
+    std::cout << "wrote " << manifest << "\n";
   }
-  std::cout << "wrote " << manifest << "\n";
   int status = 0;
   for (const BrowserTarget& target : targets) {
     if (auto done = register_with(target, installation); !done) {
@@ -137,19 +174,21 @@ int uninstall_host(const Options& options, const Installation& installation,
         break;
     }
   }
-  const std::string manifest = qlx::path_to_utf8(installation.manifest_path);
-  if (!qlx::path_exists(installation.manifest_path)) return status;
-  auto text = qlx::read_file(installation.manifest_path);
-  if (!text || !is_own_manifest(*text, installation.host)) {
-    std::cout << "left alone " << manifest << " (not a manifest of this host)\n";
-  } else if (dry) {
-    std::cout << "would remove " << manifest << "\n";
-  } else if (auto removed = qlx::remove_file(installation.manifest_path); !removed) {
-    std::cerr << "qlx-host-register: cannot remove " << manifest << ": " << removed.error().text
-              << "\n";
-    status = 1;
-  } else {
-    std::cout << "removed " << manifest << "\n";
+  for (const ManifestFile* file : {&installation.chromium, &installation.firefox}) {
+    const std::string manifest = qlx::path_to_utf8(file->path);
+    if (!qlx::path_exists(file->path)) continue;
+    auto text = qlx::read_file(file->path);
+    if (!text || !is_own_manifest(*text, installation.host)) {
+      std::cout << "left alone " << manifest << " (not a manifest of this host)\n";
+    } else if (dry) {
+      std::cout << "would remove " << manifest << "\n";
+    } else if (auto removed = qlx::remove_file(file->path); !removed) {
+      std::cerr << "qlx-host-register: cannot remove " << manifest << ": " << removed.error().text
+                << "\n";
+      status = 1;
+    } else {
+      std::cout << "removed " << manifest << "\n";
+    }
   }
   return status;
 }
@@ -168,6 +207,16 @@ int main(int argc, char** argv) {
       options.mode = Mode::kDryRun;
     } else if (arg == "--uninstall") {
       options.action = Action::kUninstall;
+    } else if (arg == "--check") {
+      options.action = Action::kCheck;
+    } else if (arg == "--firefox-extension") {
+      if (++i == args.size()) return usage_error("--firefox-extension needs an add-on id");
+      if (!is_addon_id(args[i])) {
+        return usage_error("not a Firefox add-on id (name@domain or {uuid}): " + args[i]);
+      }
+      if (std::ranges::find(options.addon_ids, args[i]) == options.addon_ids.end()) {
+        options.addon_ids.push_back(args[i]);
+      }
     } else if (arg == "--host") {
       if (++i == args.size()) return usage_error("--host needs a path");
       options.host = Path(std::u8string(args[i].begin(), args[i].end()));
@@ -179,8 +228,17 @@ int main(int argc, char** argv) {
       options.extension_ids.push_back(arg);
     }
   }
-  if (options.action == Action::kUninstall && !options.extension_ids.empty()) {
+  const bool has_ids = !options.extension_ids.empty() || !options.addon_ids.empty();
+  if (options.action == Action::kUninstall && has_ids) {
     return usage_error("--uninstall takes no extension ids");
+  }
+  if (options.action == Action::kCheck) {
+    if (has_ids || options.host || options.mode == Mode::kDryRun || args.size() != 1) {
+      return usage_error("--check takes no other arguments");
+    }
+    auto targets = browser_targets();
+    if (!targets) return error(targets.error().text);
+    return check_browsers(*targets, std::cout);
   }
   if (options.extension_ids.empty()) options.extension_ids.emplace_back(kQlxExtensionId);
 
@@ -188,8 +246,13 @@ int main(int argc, char** argv) {
   if (!host) return error(host.error().text);
   Installation installation;
   installation.host = *host;
-  installation.manifest_path = host->parent_path() / kManifestFileName;
-  installation.manifest_json = manifest_text(*host, options.extension_ids);
+  installation.chromium.path = host->parent_path() / kManifestFileName;
+  installation.chromium.json =
+      manifest_text(BrowserFamily::kChromium, *host, options.extension_ids);
+  installation.firefox.path = host->parent_path() / kFirefoxManifestFileName;
+  if (!options.addon_ids.empty()) {
+    installation.firefox.json = manifest_text(BrowserFamily::kFirefox, *host, options.addon_ids);
+  }
 
   auto targets = browser_targets();
   if (!targets) return error(targets.error().text);

@@ -1,7 +1,9 @@
 #pragma once
 
-// The native messaging host manifest: the file that tells a browser which
+// The native messaging host manifests: the files that tell a browser which
 // program to start for "com.velmont.qlx" and which extensions may talk to it.
+// Chromium-based browsers read "allowed_origins", Firefox "allowed_extensions";
+// each family gets its own file beside the host.
 
 #include <span>
 #include <string>
@@ -15,22 +17,45 @@ namespace qlx::host_register {
 using qlx::kHostName;
 using qlx::kQlxExtensionId;
 
-/// The manifest's file name: "com.velmont.qlx.json".
+/// The manifest's file name: "com.velmont.qlx.json".  Firefox's folder on
+/// Linux needs its copy under this name too.
 inline constexpr std::string_view kManifestFileName = "com.velmont.qlx.json";
+
+/// The Firefox manifest's file name beside the host.
+inline constexpr std::string_view kFirefoxManifestFileName = "com.velmont.qlx.firefox.json";
+
+/// Which manifest a browser reads.
+enum class BrowserFamily { kChromium, kFirefox };
 
 /// Whether `id` is an extension id as Chromium makes them: exactly 32 letters a to p.
 bool is_extension_id(std::string_view id);
 
-/// Everything that one run installs or removes.
-struct Installation {
-  Path host;                  // absolute path of the host executable
-  Path manifest_path;         // the manifest beside the host
-  std::string manifest_json;  // its text
+/// Whether `id` is a Firefox add-on id as Firefox accepts them: "{" a UUID "}"
+/// or "name@domain" (letters, digits, "-", "." and "_" around one "@"; the
+/// domain not empty, the name may be, as in "@testpilot-containers").
+bool is_addon_id(std::string_view id);
+
+/// One manifest file beside the host.
+struct ManifestFile {
+  Path path;
+  std::string json;  // empty: this family is left alone
 };
 
-/// The manifest for the host at `host` (absolute), allowing each of
-/// `extension_ids` (already checked) as "chrome-extension://<id>/".
-std::string manifest_text(const Path& host, std::span<const std::string> extension_ids);
+/// Everything that one run installs or removes.
+struct Installation {
+  Path host;              // absolute path of the host executable
+  ManifestFile chromium;  // com.velmont.qlx.json
+  ManifestFile firefox;   // com.velmont.qlx.firefox.json
+
+  const ManifestFile& manifest_for(BrowserFamily family) const {
+    return family == BrowserFamily::kFirefox ? firefox : chromium;
+  }
+};
+
+/// The manifest for the host at `host` (absolute) that lets each of `ids`
+/// (already checked) connect: as "chrome-extension://<id>/" in
+/// "allowed_origins" for Chromium, as add-on ids in "allowed_extensions" for Firefox.
+std::string manifest_text(BrowserFamily family, const Path& host, std::span<const std::string> ids);
 
 /// Whether `text` is a manifest of "com.velmont.qlx" whose "path" is `host`:
 /// one that this tool wrote for this host, whatever extensions it allows.

@@ -1,11 +1,13 @@
-// The test extension's service worker: one session with the native messaging
-// host "com.velmont.qlx", every reply reported to the test runner on the
-// loopback address that config.json (written by the runner) names.
+// The test extension's service worker (Chromium) or background script
+// (Firefox, tests/browser/extension-firefox): one session with the native
+// messaging host "com.velmont.qlx", every reply reported to the test runner
+// on the loopback address that config.json (written by the runner) names.
 //
 // The session: ping, an unknown type, open_app, add_download, a transfer of
 // the file that the runner serves at /file in chunks of 900,000 Base64
-// characters, then disconnect.  Every message claims to come from Edge: the
-// host must name the browser from its own ancestry, not from the message.
+// characters, then disconnect.  Every message claims the browser that
+// config.json names (Edge in Chromium: the host must name the browser from
+// its own ancestry, not from the message).
 
 const HOST = "com.velmont.qlx";
 const CHUNK_CHARS = 900000;
@@ -62,8 +64,8 @@ function toBase64(bytes) {
 
 async function runSession(config) {
   const envelope = {
-    browser_id: "edge",
-    source: "qlx-extension:edge:browser-test",
+    browser_id: config.browser_id,
+    source: config.source,
     extension_id: chrome.runtime.id,
     extension_version: chrome.runtime.getManifest().version,
   };
