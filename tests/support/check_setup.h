@@ -29,8 +29,11 @@ std::string place_manifest(const Path& home, const Path& install, CheckedBrowser
 /// POSIX, a folder on Windows (which has no execute permission).
 Path unstartable_host(const Path& install);
 
-/// A host made of the shell script `body` (POSIX), or nullopt where there is no shell.
-std::optional<Path> script_host(const Path& install, std::string_view body);
+/// Whether hosts can be made of shell scripts here (POSIX: yes; Windows: no).
+extern const bool kHasScriptHosts;
+
+/// A host made of the shell script `body`; only where kHasScriptHosts.
+Path script_host(const Path& install, std::string_view body);
 
 /// The environment for the tool: HOME (POSIX) and the local application-data folder.
 std::vector<EnvChange> check_env(const Path& home, const Path& local_app_data);

@@ -44,8 +44,11 @@ Path unstartable_host(const Path& install) {
   return host;
 }
 
-std::optional<Path> script_host(const Path&, std::string_view) {
-  return std::nullopt;
+const bool kHasScriptHosts = false;
+
+Path script_host(const Path& install, std::string_view) {
+  ADD_FAILURE() << "no shell scripts on Windows";
+  return install;
 }
 
 std::vector<EnvChange> check_env(const Path&, const Path& local_app_data) {
