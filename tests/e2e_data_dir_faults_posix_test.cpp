@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include <sys/stat.h>
@@ -17,16 +16,6 @@ namespace qlx::testing_support {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr const char* kLock = "extension-heartbeats.lock";
-constexpr const char* kLegacy = "extension-heartbeat.json";
-constexpr const char* kPerBrowser = "extension-heartbeats-v2.json";
-
-void put(const Path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
 
 void make_fifo(const Path& path) {
   fs::create_directories(path.parent_path());
@@ -46,9 +35,9 @@ std::function<void(const Path&)> transfer_with(void (*make)(const Path&), bool p
     const Path metadata = d / "browser-transfers/tampered-1.json";
     if (partial_made) {
       make(partial);
-      put(metadata, R"({"expected_size": 0})");
+      put_file(metadata, R"({"expected_size": 0})");
     } else {
-      put(partial, "ABC");
+      put_file(partial, "ABC");
       make(metadata);
     }
   };
@@ -58,15 +47,9 @@ const std::string kChunk =
     R"({"type":"blob_chunk","transfer_id":"tampered-1","data_base64":"QUJD"})";
 const std::string kEnd = R"({"type":"blob_end","transfer_id":"tampered-1"})";
 
-class DataDirFaultsPosix : public testing::TestWithParam<FaultCase> {};
-
-TEST_P(DataDirFaultsPosix, AnswersAndLeavesTheFilesAsExpected) {
-  run_fault_case(GetParam());
-}
-
 // A FIFO in place of any file: opening it must not block the host.
 INSTANTIATE_TEST_SUITE_P(
-    Fifos, DataDirFaultsPosix,
+    Fifos, DataDirFaults,
     testing::Values(FaultCase{.name = "LockFile",
                               .setup = [](const Path& d) { make_fifo(d / kLock); },
                               .messages = {kPingEdge},
@@ -112,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A link to /dev/zero in place of a file the host reads: never read at all.
 INSTANTIATE_TEST_SUITE_P(
-    LinksToDevZero, DataDirFaultsPosix,
+    LinksToDevZero, DataDirFaults,
     testing::Values(FaultCase{.name = "LegacyFile",
                               .setup = [](const Path& d) { link_to_zero(d / kLegacy); },
                               .messages = {kPingEdge},
@@ -156,17 +139,17 @@ const std::string kLongUrl = "https://a.example/" + std::string(5'000, 'u');
 // Writes that fail half-way (a full disk, here a file size limit): no file is
 // left torn, no request file stays behind.
 INSTANTIATE_TEST_SUITE_P(
-    FailingWrites, DataDirFaultsPosix,
+    FailingWrites, DataDirFaults,
     testing::Values(
         FaultCase{.name = "PerBrowserFileKeepsItsOldContent",
-                  .setup = [](const Path& d) { put(d / kPerBrowser, kLongChromeEntry); },
+                  .setup = [](const Path& d) { put_file(d / kPerBrowser, kLongChromeEntry); },
                   .messages = {kPingEdge, kPingEdge},
                   .replies = {kPong, kPong},
                   .files = {{kLegacy, legacy_after_ping_edge()},
                             {kPerBrowser, with_timestamps_as_t(kLongChromeEntry)}},
                   .file_size_limit = 4'096},
         FaultCase{.name = "LegacyFileKeepsItsOldContent",
-                  .setup = [](const Path& d) { put(d / kLegacy, R"({"older": true})"); },
+                  .setup = [](const Path& d) { put_file(d / kLegacy, R"({"older": true})"); },
                   .messages = {kPingEdge},
                   .replies = {kPong},
                   .files = {{kLegacy, R"({"older": true})"}, {kPerBrowser, kAbsent}},
@@ -178,7 +161,7 @@ INSTANTIATE_TEST_SUITE_P(
                   .file_size_limit = 4'096},
         FaultCase{
             .name = "ShorterContentIsCut",
-            .setup = [](const Path& d) { put(d / kPerBrowser, kLongChromeEntry); },
+            .setup = [](const Path& d) { put_file(d / kPerBrowser, kLongChromeEntry); },
             .messages = {kPingEdge, R"({"type":"ping","browser_id":"chrome","extension_id":"c"})"},
             .replies = {kPong, kPong},
             .files = {{kPerBrowser, per_browser_file({per_browser_entry("chrome", "c", "legacy"),
@@ -187,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A data directory that cannot be named to the download manager in UTF-8.
 INSTANTIATE_TEST_SUITE_P(
-    NotUtf8, DataDirFaultsPosix,
+    NotUtf8, DataDirFaults,
     testing::Values(
         FaultCase{.name = "Download",
                   .messages = {kPingEdge, kDownload, kPingEdge},

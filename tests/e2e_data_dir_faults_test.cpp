@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "base/reply.h"
@@ -18,10 +17,6 @@ namespace qlx::testing_support {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr const char* kLock = "extension-heartbeats.lock";
-constexpr const char* kLegacy = "extension-heartbeat.json";
-constexpr const char* kPerBrowser = "extension-heartbeats-v2.json";
 
 std::string begin_message(const std::string& id) {
   return std::string(R"({"type":"blob_begin","transfer_id":")") + id + R"("})";
@@ -35,12 +30,6 @@ std::string end_message(const std::string& id) {
 }
 std::string begun(const std::string& id) {
   return std::string(R"({"ok":true,"transfer_id":")") + id + R"("})";
-}
-
-void put(const Path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
 }
 
 /// `json` followed by spaces up to `size` bytes.
@@ -73,8 +62,6 @@ const std::string kHandoffTooLarge = R"({"error":"QLX returned a handoff result 
 const std::string kImportTooLarge = R"({"error":"QLX returned an import result too large for )"
                                     R"(the browser","launched":false,"ok":false})";
 
-class DataDirFaults : public testing::TestWithParam<FaultCase> {};
-
 TEST_P(DataDirFaults, AnswersAndLeavesTheFilesAsExpected) {
   run_fault_case(GetParam());
 }
@@ -104,7 +91,8 @@ INSTANTIATE_TEST_SUITE_P(
                               .setup =
                                   [](const Path& d) {
                                     fs::create_directories(d / "browser-transfers/tampered-1.part");
-                                    put(d / "browser-transfers/tampered-1.json", kBareMetadata);
+                                    put_file(d / "browser-transfers/tampered-1.json",
+                                             kBareMetadata);
                                   },
                               .messages = {chunk_message("tampered-1", "QUJD"), kPingEdge},
                               .replies = {error_text("not a regular file")},
@@ -113,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FaultCase{.name = "MetadataFileIsADirectory",
                               .setup =
                                   [](const Path& d) {
-                                    put(d / "browser-transfers/tampered-1.part", "ABC");
+                                    put_file(d / "browser-transfers/tampered-1.part", "ABC");
                                     fs::create_directories(d / "browser-transfers/tampered-1.json");
                                   },
                               .messages = {end_message("tampered-1"), kPingEdge},
@@ -133,18 +121,19 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Sizes, DataDirFaults,
     testing::Values(
-        FaultCase{
-            .name = "PerBrowserFileOfOneMiBIsRead",
-            .setup =
-                [](const Path& d) { put(d / kPerBrowser, padded(kChromeEntryJson, 1024 * 1024)); },
-            .messages = {kPingEdge},
-            .replies = {kPong},
-            .files = {{kPerBrowser,
-                       per_browser_file({per_browser_entry("chrome", "c", "1"), edge_entry()})}}},
+        FaultCase{.name = "PerBrowserFileOfOneMiBIsRead",
+                  .setup =
+                      [](const Path& d) {
+                        put_file(d / kPerBrowser, padded(kChromeEntryJson, 1024 * 1024));
+                      },
+                  .messages = {kPingEdge},
+                  .replies = {kPong},
+                  .files = {{kPerBrowser, per_browser_file({per_browser_entry("chrome", "c", "1"),
+                                                            edge_entry()})}}},
         FaultCase{.name = "PerBrowserFileOverOneMiBIsWrittenAnew",
                   .setup =
                       [](const Path& d) {
-                        put(d / kPerBrowser, padded(kChromeEntryJson, 1024 * 1024 + 1));
+                        put_file(d / kPerBrowser, padded(kChromeEntryJson, 1024 * 1024 + 1));
                       },
                   .messages = {kPingEdge},
                   .replies = {kPong},
@@ -152,9 +141,9 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{.name = "MetadataFileOver16MiB",
                   .setup =
                       [](const Path& d) {
-                        put(d / "browser-transfers/too-large-1.part", "");
-                        put(d / "browser-transfers/too-large-1.json",
-                            padded("{}", kMaxFileRead + 1));
+                        put_file(d / "browser-transfers/too-large-1.part", "");
+                        put_file(d / "browser-transfers/too-large-1.json",
+                                 padded("{}", kMaxFileRead + 1));
                       },
                   .messages = {end_message("too-large-1"), kPingEdge},
                   .replies = {error_text("file is larger than 16 MiB")},
@@ -200,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         FaultCase{
             .name = "PartialWithoutMetadataIsKept",
-            .setup = [](const Path& d) { put(d / "browser-transfers/held-over.part", "ABC"); },
+            .setup = [](const Path& d) { put_file(d / "browser-transfers/held-over.part", "ABC"); },
             .messages = {begin_message("held-over"), kPingEdge},
             .replies = {error_text("browser transfer was already handed over")},
             .files = {{"browser-transfers/held-over.part", "ABC"},
@@ -208,19 +197,20 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{.name = "OpenTransferStartsOver",
                   .setup =
                       [](const Path& d) {
-                        put(d / "browser-transfers/still-open.part", "ABC");
-                        put(d / "browser-transfers/still-open.json", "{}");
+                        put_file(d / "browser-transfers/still-open.part", "ABC");
+                        put_file(d / "browser-transfers/still-open.json", "{}");
                       },
                   .messages = {begin_message("still-open"), kPingEdge},
                   .replies = {begun("still-open"), kPong},
                   .files = {{"browser-transfers/still-open.part", ""},
                             {"browser-transfers/still-open.json", kBareMetadata}}},
-        FaultCase{.name = "MetadataWithoutPartialStartsOver",
-                  .setup = [](const Path& d) { put(d / "browser-transfers/half-gone.json", "{}"); },
-                  .messages = {begin_message("half-gone"), kPingEdge},
-                  .replies = {begun("half-gone"), kPong},
-                  .files = {{"browser-transfers/half-gone.part", ""},
-                            {"browser-transfers/half-gone.json", kBareMetadata}}},
+        FaultCase{
+            .name = "MetadataWithoutPartialStartsOver",
+            .setup = [](const Path& d) { put_file(d / "browser-transfers/half-gone.json", "{}"); },
+            .messages = {begin_message("half-gone"), kPingEdge},
+            .replies = {begun("half-gone"), kPong},
+            .files = {{"browser-transfers/half-gone.part", ""},
+                      {"browser-transfers/half-gone.json", kBareMetadata}}},
         FaultCase{.name = "BeginAgainAfterTheHandover",
                   .messages = {begin_message("handed-over"), chunk_message("handed-over", "QUJD"),
                                end_message("handed-over"), begin_message("handed-over"), kPingEdge},

@@ -114,6 +114,13 @@ std::string describe_path(const Path& path) {
   return with_timestamps_as_t(std::string(std::istreambuf_iterator<char>(in), {}));
 }
 
+void put_file(const Path& path, const std::string& bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+  ASSERT_TRUE(out.good()) << "cannot write " << path.string();
+}
+
 void write_whole(const Path& path, const std::string& text) {
   Path aside = path;
   aside += ".writing";

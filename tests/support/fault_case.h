@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "platform/child_process.h"
 #include "platform/fs.h"
 
@@ -80,9 +82,20 @@ struct FaultCase {
   friend void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
 };
 
+/// The files of the data directory's top level.
+inline constexpr const char* kLock = "extension-heartbeats.lock";
+inline constexpr const char* kLegacy = "extension-heartbeat.json";
+inline constexpr const char* kPerBrowser = "extension-heartbeats-v2.json";
+
+/// Creates `path` (and its folders) holding `bytes`.
+void put_file(const Path& path, const std::string& bytes);
+
 /// Runs the case: replies byte for byte, the host ends within 3 s of the end
 /// of its input with exit code 0 and nothing on stderr, and the files are as
 /// listed.
 void run_fault_case(const FaultCase& c);
+
+/// The table test that runs FaultCase rows (instantiated per group of faults).
+class DataDirFaults : public ::testing::TestWithParam<FaultCase> {};
 
 }  // namespace qlx::testing_support
