@@ -33,10 +33,8 @@ Result<RegularFile> open_regular_file(const Path& path, int flags, mode_t mode) 
   struct stat info;
   if (::fstat(fd, &info) != 0) return fail(last_system_failure());
   if (!S_ISREG(info.st_mode)) return fail(kNotRegularFile);
-  const int status = ::fcntl(fd, F_GETFL);
-  if (status == -1 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1) {
-    return fail(last_system_failure());
-  }
+  // F_SETFL takes only the status flags (O_APPEND here) of `flags`.
+  if (::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) return fail(last_system_failure());
   file.size = static_cast<std::uint64_t>(info.st_size);
   return file;
 }

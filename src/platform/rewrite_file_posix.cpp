@@ -11,12 +11,11 @@
 namespace qlx {
 namespace {
 
-/// Reserves the blocks of the file's first `size` bytes without changing its
+/// Reserves the blocks of a file grown to `size` bytes without changing its
 /// length, so that writing them later cannot run out of space.  A file
 /// system that cannot reserve counts as done: the growth is then written
 /// first, and cut back when that fails.
 Result<void> reserve(int fd, std::uint64_t size) {
-  if (size == 0) return {};
   while (::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) != 0) {
     if (errno == EINTR) continue;
     if (errno == EOPNOTSUPP || errno == ENOSYS) return {};
@@ -32,11 +31,12 @@ Result<void> rewrite_file(const Path& path, std::string_view bytes) {
   if (!file) return fail(std::move(file.error()));
   const int fd = file->fd.value;
   const std::uint64_t old_size = file->size;
-  if (auto reserved = reserve(fd, bytes.size()); !reserved) return reserved;
-  // The bytes past the old end first: if they cannot all be written (a full
-  // disk, a file size limit), cutting the file back leaves the old content
-  // whole.  Overwriting the old bytes afterwards needs no new space.
+  // Only growth needs new space: the old bytes already have theirs (a
+  // rewrite of the same length, the usual case, reserves nothing).  The bytes
+  // past the old end go first: if they cannot all be written (a file size
+  // limit, an error), cutting the file back leaves the old content whole.
   if (bytes.size() > old_size) {
+    if (auto reserved = reserve(fd, bytes.size()); !reserved) return reserved;
     if (auto grown = write_all(fd, bytes.substr(old_size), static_cast<std::int64_t>(old_size));
         !grown) {
       (void)set_file_length(fd, old_size);
