@@ -373,6 +373,8 @@ TEST_F(E2eTransfer, EndHandsTheFileOverAndRelaysTheResult) {
     EXPECT_EQ(host.read_reply(), begun("relayed-result"));
     answer_import("relayed-result", c.result);
     EXPECT_EQ(host.read_reply(), c.reply);
+    // The manager takes the file away; only then may the id begin again.
+    std::filesystem::remove(partial("relayed-result"));
   }
 
   // A handed-over transfer cannot be ended again.

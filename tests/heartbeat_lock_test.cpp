@@ -19,20 +19,24 @@ TEST(FileLock, ExcludesASecondHolderUntilReleased) {
   const Path path = dir / "test.lock";
   {
     auto first = lock_file(path, milliseconds(0));
-    ASSERT_TRUE(first) << first.error().text;
+    ASSERT_EQ(first.outcome, LockOutcome::kLocked) << first.failure.text;
     const auto start = std::chrono::steady_clock::now();
     auto second = lock_file(path, milliseconds(100));
-    ASSERT_FALSE(second);
-    EXPECT_EQ(second.error().text, "timed out waiting for a lock");
+    ASSERT_EQ(second.outcome, LockOutcome::kHeldElsewhere);
+    EXPECT_EQ(second.failure.text, "timed out waiting for a lock");
     EXPECT_GE(std::chrono::steady_clock::now() - start, milliseconds(100));
   }
   {
     auto again = lock_file(path, milliseconds(0));
-    EXPECT_TRUE(again) << again.error().text;
+    EXPECT_EQ(again.outcome, LockOutcome::kLocked) << again.failure.text;
   }
   const auto missing_dir = lock_file(dir / "missing" / "test.lock", milliseconds(0));
-  ASSERT_FALSE(missing_dir);
-  EXPECT_NE(missing_dir.error().text.find(" (os error "), std::string::npos);
+  ASSERT_EQ(missing_dir.outcome, LockOutcome::kUnusable);
+  EXPECT_NE(missing_dir.failure.text.find(" (os error "), std::string::npos);
+  std::filesystem::create_directory(dir / "dir.lock");
+  const auto directory = lock_file(dir / "dir.lock", milliseconds(0));
+  ASSERT_EQ(directory.outcome, LockOutcome::kUnusable);
+  EXPECT_EQ(directory.failure.text, "not a regular file");
 }
 
 }  // namespace

@@ -33,16 +33,32 @@ Json timeout_reply(HandoffKind kind, bool launched) {
   return reply;
 }
 
+/// The reply for a result that the browser could not take.
+Json too_large_result_reply(HandoffKind kind, bool launched) {
+  Json reply = error_reply(kind == HandoffKind::kAddDownload
+                               ? "QLX returned a handoff result too large for the browser"
+                               : "QLX returned an import result too large for the browser");
+  reply["launched"] = launched;
+  return reply;
+}
+
 /// Reads, deletes and parses the result file.  A file that cannot be read or
-/// is not UTF-8 fails and stays in place.
+/// is not UTF-8 fails and stays in place.  A result whose reply would be
+/// longer than the browser takes (a file over kMaxFileRead is not even read
+/// whole) is answered with the kind's too-large reply.
 Result<Json> take_result(HandoffKind kind, const Path& result_path, bool launched) {
-  auto text = read_file(result_path);
+  auto text = read_file_up_to(result_path, kMaxFileRead);
   if (!text) return fail(std::move(text.error()));
-  if (!is_valid_utf8(*text)) return fail("stream did not contain valid UTF-8");
+  if (!*text) {
+    (void)remove_file(result_path);
+    return too_large_result_reply(kind, launched);
+  }
+  if (!is_valid_utf8(**text)) return fail("stream did not contain valid UTF-8");
   (void)remove_file(result_path);
-  auto parsed = parse_json(*text);
+  auto parsed = parse_json(**text);
   Json reply = parsed ? std::move(*parsed) : unreadable_result_reply(kind);
   if (reply.is_object()) reply["launched"] = launched;
+  if (to_compact_json(reply).size() > kMaxReplyBytes) return too_large_result_reply(kind, launched);
   return reply;
 }
 
@@ -66,7 +82,10 @@ Result<Json> submit_handoff(HandoffKind kind, const Json& body,
   if (kind == HandoffKind::kAddDownload) (void)remove_file(result_path);
 
   // In place under its final name: the download manager is only started below.
+  // A request that could not be written whole must not stay behind for the
+  // manager to find.
   if (auto written = write_file(request_path, to_indented_json(body)); !written) {
+    (void)remove_file(request_path);
     return fail(std::move(written.error()));
   }
   if (after_request_written) after_request_written();

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/reply.h"
 #include "host/frame.h"
 #include "platform/stdio.h"
 
@@ -63,6 +64,8 @@ std::string frame_reply(const Json& reply) {
 
 Result<void> write_reply(const Json& reply) {
   const std::string frame = frame_reply(reply);
+  // The browser would drop the connection without telling the extension why.
+  if (frame.size() - kFramePrefixBytes > kMaxReplyBytes) return fail("Native reply too large");
   return write_standard_output(std::as_bytes(std::span(frame)));
 }
 

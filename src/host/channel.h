@@ -34,7 +34,9 @@ Result<std::optional<Json>> read_message();
 /// The bytes of one reply frame: length, then the compact body.
 std::string frame_reply(const Json& reply);
 
-/// Writes one reply frame to standard output.
+/// Writes one reply frame to standard output.  A reply body longer than
+/// kMaxReplyBytes is not written at all: it fails with "Native reply too
+/// large", and the loop ends the host with that short text as its last reply.
 Result<void> write_reply(const Json& reply);
 
 }  // namespace qlx

@@ -22,12 +22,16 @@ constexpr std::string_view kLockFile = "extension-heartbeats.lock";
 constexpr std::string_view kLegacyFile = "extension-heartbeat.json";
 constexpr std::string_view kPerBrowserFile = "extension-heartbeats-v2.json";
 constexpr auto kLockTimeout = std::chrono::milliseconds(1000);
+/// A per-browser file larger than this breaks the reading rules: it is
+/// written anew without being read whole.
+constexpr std::uint64_t kMaxPerBrowserFile = 1024 * 1024;
 
 HeartbeatTable load_table(const Path& file) {
-  // A missing file fails to open like an unreadable one: both start afresh.
-  auto text = read_file(file);
-  if (!text || !is_valid_utf8(*text)) return {};
-  auto table = read_heartbeat_table(*text);
+  // A missing file fails to open like an unreadable one (or one that is no
+  // regular file, or too large): all start afresh.
+  auto text = read_file_up_to(file, kMaxPerBrowserFile);
+  if (!text || !*text || !is_valid_utf8(**text)) return {};
+  auto table = read_heartbeat_table(**text);
   if (!table) return {};
   return std::move(*table);
 }
@@ -60,8 +64,11 @@ std::string legacy_heartbeat_text(const HeartbeatFacts& facts, std::optional<Bro
 void record_heartbeats_in(const Path& dir, const Json& message, std::optional<BrowserKey> browser,
                           std::uint64_t (*now_ms)()) {
   const HeartbeatFacts facts = heartbeat_facts(message);
-  auto lock = lock_file(join_path(dir, kLockFile), kLockTimeout);
-  if (!lock) return;
+  // Another host holding the lock throughout: skip this message's step.  A
+  // lock file that cannot be used at all (a directory, a FIFO, no
+  // permission) would stop every update for good: write without the lock.
+  const LockAttempt lock = lock_file(join_path(dir, kLockFile), kLockTimeout);
+  if (lock.outcome == LockOutcome::kHeldElsewhere) return;
   const std::uint64_t timestamp = now_ms();
   if (!rewrite_file(join_path(dir, kLegacyFile),
                     legacy_heartbeat_text(facts, browser, timestamp))) {

@@ -22,10 +22,23 @@ struct FileLock {
   ~FileLock();
 };
 
+enum class LockOutcome {
+  kLocked,         // `lock` holds it
+  kHeldElsewhere,  // another holder kept it for the whole timeout
+  kUnusable,       // the lock file cannot be opened or locked at all
+};
+
+struct LockAttempt {
+  LockOutcome outcome;
+  FileLock lock;
+  Failure failure;  // unless kLocked: "timed out waiting for a lock", or why it is unusable
+};
+
 /// Opens `path` (creating it empty when missing; on POSIX with mode 0600) and
-/// takes its exclusive lock, trying again until `timeout` has passed.  A lock
-/// still held elsewhere then gives "timed out waiting for a lock"; an open
-/// that fails gives its system text.
-Result<FileLock> lock_file(const Path& path, std::chrono::milliseconds timeout);
+/// takes its exclusive lock, trying again until `timeout` has passed.  The
+/// open cannot block; a lock file that is no regular file (kNotRegularFile),
+/// that cannot be opened (its system text) or that the system cannot lock is
+/// kUnusable.
+LockAttempt lock_file(const Path& path, std::chrono::milliseconds timeout);
 
 }  // namespace qlx

@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "platform/error.h"
+#include "platform/file_handle_windows.h"
 #include "platform/file_lock.h"
 
 namespace qlx {
@@ -22,11 +23,10 @@ FileLock::~FileLock() {
   CloseHandle(file);
 }
 
-Result<FileLock> lock_file(const Path& path, std::chrono::milliseconds timeout) {
-  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return fail(last_system_failure());
+LockAttempt lock_file(const Path& path, std::chrono::milliseconds timeout) {
+  auto opened = open_regular_file(path, GENERIC_READ, OPEN_ALWAYS);
+  if (!opened) return {LockOutcome::kUnusable, FileLock(), std::move(opened.error())};
+  const HANDLE file = opened->handle.release();
   FileLock lock(reinterpret_cast<std::intptr_t>(file));
   // Poll rather than wait in LockFileEx: a waiting request cannot be given up
   // after a while on a synchronous handle, and Wine does not complete waiting
@@ -37,11 +37,15 @@ Result<FileLock> lock_file(const Path& path, std::chrono::milliseconds timeout) 
     OVERLAPPED range{};
     if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, kLockLength, 0,
                    &range)) {
-      return lock;
+      return {LockOutcome::kLocked, std::move(lock), {}};
     }
     const DWORD code = GetLastError();
-    if (code != ERROR_LOCK_VIOLATION) return fail(system_failure(code));
-    if (std::chrono::steady_clock::now() >= deadline) return fail("timed out waiting for a lock");
+    if (code != ERROR_LOCK_VIOLATION) {
+      return {LockOutcome::kUnusable, FileLock(), system_failure(code)};
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return {LockOutcome::kHeldElsewhere, FileLock(), Failure{"timed out waiting for a lock"}};
+    }
     std::this_thread::sleep_for(std::chrono::microseconds(50));
   }
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,14 +26,31 @@ CreateDirResult create_directory(const Path& path);
 bool path_exists(const Path& path);
 bool is_directory(const Path& path);
 
-/// Length of the file in bytes, following links.
+// Every file in the data directory is shared with another program, so any
+// of them may turn out to be a FIFO, a device, a directory or a link to one.
+// Files are opened so that the open itself cannot block, and then refused
+// with this text unless they are regular files.
+inline constexpr char kNotRegularFile[] = "not a regular file";
+
+/// The most of any one file that the host reads into memory.
+inline constexpr std::uint64_t kMaxFileRead = 16 * 1024 * 1024;
+
+/// Length of the file in bytes, following links; kNotRegularFile for
+/// anything but a regular file.
 Result<std::uint64_t> file_size(const Path& path);
 
 /// Creates the file or truncates it, writes all of `bytes` and closes it.  On
-/// POSIX a new file gets mode 0600.
+/// POSIX a new file gets mode 0600.  kNotRegularFile (nothing written) when
+/// the path names anything but a regular file.
 Result<void> write_file(const Path& path, std::string_view bytes);
 
-/// The whole content of a file.
+/// The whole content of a regular file of at most `max_bytes`, or nullopt
+/// when it is larger: then it is not read whole, and no more than `max_bytes`
+/// of it are ever held.  kNotRegularFile for anything but a regular file.
+Result<std::optional<std::string>> read_file_up_to(const Path& path, std::uint64_t max_bytes);
+
+/// The whole content of a regular file of at most kMaxFileRead bytes; a
+/// larger one gives "file is larger than 16 MiB".
 Result<std::string> read_file(const Path& path);
 
 /// Deletes a file.  Callers doing clean-up ignore the result.
@@ -49,8 +67,9 @@ struct AppendFile {
   ~AppendFile();
 };
 
-/// Opens an existing file for appending; never creates or truncates it (a
-/// missing file gives the system's file-not-found text).
+/// Opens an existing regular file for appending; never creates or truncates
+/// it (a missing file gives the system's file-not-found text, anything but a
+/// regular file kNotRegularFile).
 Result<AppendFile> open_for_append(const Path& path);
 
 /// Writes all of `bytes` at the end of the file, continuing after partial

@@ -5,33 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/bounded_read.h"
 #include "platform/error.h"
+#include "platform/file_handle_posix.h"
 #include "platform/fs.h"
 
 namespace qlx {
-namespace {
-
-int open_retrying(const char* path, int flags, mode_t mode = 0) {
-  for (;;) {
-    const int fd = ::open(path, flags | O_CLOEXEC, mode);
-    if (fd >= 0 || errno != EINTR) return fd;
-  }
-}
-
-Result<void> write_all_fd(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t put = ::write(fd, bytes.data(), bytes.size());
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return fail(last_system_failure());
-    }
-    if (put == 0) return fail("failed to write whole buffer");
-    bytes.remove_prefix(static_cast<std::size_t>(put));
-  }
-  return {};
-}
-
-}  // namespace
 
 CreateDirResult create_directory(const Path& path) {
   if (::mkdir(path.c_str(), 0700) == 0) return {CreateDirStatus::kCreated, {}};
@@ -53,38 +32,28 @@ bool is_directory(const Path& path) {
 Result<std::uint64_t> file_size(const Path& path) {
   struct stat info;
   if (::stat(path.c_str(), &info) != 0) return fail(last_system_failure());
+  if (!S_ISREG(info.st_mode)) return fail(kNotRegularFile);
   return static_cast<std::uint64_t>(info.st_size);
 }
 
 Result<void> write_file(const Path& path, std::string_view bytes) {
-  const int fd = open_retrying(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (fd < 0) return fail(last_system_failure());
-  auto written = write_all_fd(fd, bytes);
-  ::close(fd);
-  return written;
+  auto file = open_regular_file(path, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (!file) return fail(std::move(file.error()));
+  return write_all(file->fd.value, bytes);
 }
 
-Result<std::string> read_file(const Path& path) {
-  const int fd = open_retrying(path.c_str(), O_RDONLY);
-  if (fd < 0) return fail(last_system_failure());
-  std::string content;
-  struct stat info;
-  if (::fstat(fd, &info) == 0 && info.st_size > 0)
-    content.reserve(static_cast<std::size_t>(info.st_size));
-  char chunk[65536];
-  for (;;) {
-    const ssize_t got = ::read(fd, chunk, sizeof chunk);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      const Failure failure = last_system_failure();
-      ::close(fd);
-      return fail(failure);
-    }
-    if (got == 0) break;
-    content.append(chunk, static_cast<std::size_t>(got));
-  }
-  ::close(fd);
-  return content;
+Result<std::optional<std::string>> read_file_up_to(const Path& path, std::uint64_t max_bytes) {
+  auto file = open_regular_file(path, O_RDONLY);
+  if (!file) return fail(std::move(file.error()));
+  const int fd = file->fd.value;
+  return read_bounded(file->size, max_bytes,
+                      [fd](char* buffer, std::size_t room) -> Result<std::size_t> {
+                        for (;;) {
+                          const ssize_t got = ::read(fd, buffer, room);
+                          if (got >= 0) return static_cast<std::size_t>(got);
+                          if (errno != EINTR) return fail(last_system_failure());
+                        }
+                      });
 }
 
 Result<void> remove_file(const Path& path) {
@@ -97,13 +66,13 @@ AppendFile::~AppendFile() {
 }
 
 Result<AppendFile> open_for_append(const Path& path) {
-  const int fd = open_retrying(path.c_str(), O_WRONLY | O_APPEND);
-  if (fd < 0) return fail(last_system_failure());
-  return AppendFile(fd);
+  auto file = open_regular_file(path, O_WRONLY | O_APPEND);
+  if (!file) return fail(std::move(file.error()));
+  return AppendFile(file->fd.release());
 }
 
 Result<void> append_all(AppendFile& file, std::string_view bytes) {
-  return write_all_fd(static_cast<int>(file.native), bytes);
+  return write_all(static_cast<int>(file.native), bytes);
 }
 
 std::string path_to_utf8(const Path& path) {

@@ -1,36 +1,20 @@
 #include <windows.h>
 
+#include "platform/bounded_read.h"
 #include "platform/error.h"
+#include "platform/file_handle_windows.h"
 #include "platform/fs.h"
 #include "platform/utf16_windows.h"
 
 namespace qlx {
 namespace {
 
-struct Handle {
-  HANDLE value;
-  explicit Handle(HANDLE h) : value(h) {}
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  ~Handle() {
-    if (value != INVALID_HANDLE_VALUE) CloseHandle(value);
-  }
-};
-
-HANDLE open_file(const Path& path, DWORD access, DWORD disposition) {
-  return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                     nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-Result<void> write_all_handle(HANDLE file, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const DWORD want = bytes.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(bytes.size());
-    DWORD put = 0;
-    if (!WriteFile(file, bytes.data(), want, &put, nullptr)) return fail(last_system_failure());
-    if (put == 0) return fail("failed to write whole buffer");
-    bytes.remove_prefix(put);
-  }
-  return {};
+/// Opens a path for its attributes only: follows links and works for
+/// directories too.
+Handle open_attributes(const Path& path) {
+  return Handle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 
 }  // namespace
@@ -43,57 +27,47 @@ CreateDirResult create_directory(const Path& path) {
 }
 
 bool path_exists(const Path& path) {
-  // Opening with backup semantics follows links and works for directories too.
-  Handle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  return file.value != INVALID_HANDLE_VALUE;
+  return open_attributes(path).valid();
 }
 
 bool is_directory(const Path& path) {
-  Handle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (file.value == INVALID_HANDLE_VALUE) return false;
+  Handle file = open_attributes(path);
+  if (!file.valid()) return false;
   BY_HANDLE_FILE_INFORMATION info;
   return GetFileInformationByHandle(file.value, &info) &&
          (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 Result<std::uint64_t> file_size(const Path& path) {
-  Handle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (file.value == INVALID_HANDLE_VALUE) return fail(last_system_failure());
-  LARGE_INTEGER size;
-  if (!GetFileSizeEx(file.value, &size)) return fail(last_system_failure());
-  return static_cast<std::uint64_t>(size.QuadPart);
+  Handle file = open_attributes(path);
+  if (!file.valid()) return fail(last_system_failure());
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file.value, &info)) return fail(last_system_failure());
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+      GetFileType(file.value) != FILE_TYPE_DISK) {
+    return fail(kNotRegularFile);
+  }
+  return (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
 }
 
 Result<void> write_file(const Path& path, std::string_view bytes) {
-  Handle file(open_file(path, GENERIC_WRITE, CREATE_ALWAYS));
-  if (file.value == INVALID_HANDLE_VALUE) return fail(last_system_failure());
-  return write_all_handle(file.value, bytes);
+  auto file = open_regular_file(path, GENERIC_WRITE, CREATE_ALWAYS);
+  if (!file) return fail(std::move(file.error()));
+  return write_all(file->handle.value, bytes);
 }
 
-Result<std::string> read_file(const Path& path) {
-  Handle file(open_file(path, GENERIC_READ, OPEN_EXISTING));
-  if (file.value == INVALID_HANDLE_VALUE) return fail(last_system_failure());
-  std::string content;
-  LARGE_INTEGER size;
-  if (GetFileSizeEx(file.value, &size) && size.QuadPart > 0) {
-    content.reserve(static_cast<std::size_t>(size.QuadPart));
-  }
-  char chunk[65536];
-  for (;;) {
-    DWORD got = 0;
-    if (!ReadFile(file.value, chunk, sizeof chunk, &got, nullptr)) {
-      return fail(last_system_failure());
-    }
-    if (got == 0) break;
-    content.append(chunk, got);
-  }
-  return content;
+Result<std::optional<std::string>> read_file_up_to(const Path& path, std::uint64_t max_bytes) {
+  auto file = open_regular_file(path, GENERIC_READ, OPEN_EXISTING);
+  if (!file) return fail(std::move(file.error()));
+  const HANDLE handle = file->handle.value;
+  return read_bounded(file->size, max_bytes,
+                      [handle](char* buffer, std::size_t room) -> Result<std::size_t> {
+                        DWORD got = 0;
+                        if (!ReadFile(handle, buffer, static_cast<DWORD>(room), &got, nullptr)) {
+                          return fail(last_system_failure());
+                        }
+                        return static_cast<std::size_t>(got);
+                      });
 }
 
 Result<void> remove_file(const Path& path) {
@@ -107,13 +81,13 @@ AppendFile::~AppendFile() {
 
 Result<AppendFile> open_for_append(const Path& path) {
   // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end.
-  const HANDLE file = open_file(path, FILE_APPEND_DATA | SYNCHRONIZE, OPEN_EXISTING);
-  if (file == INVALID_HANDLE_VALUE) return fail(last_system_failure());
-  return AppendFile(reinterpret_cast<std::intptr_t>(file));
+  auto file = open_regular_file(path, FILE_APPEND_DATA | SYNCHRONIZE, OPEN_EXISTING);
+  if (!file) return fail(std::move(file.error()));
+  return AppendFile(reinterpret_cast<std::intptr_t>(file->handle.release()));
 }
 
 Result<void> append_all(AppendFile& file, std::string_view bytes) {
-  return write_all_handle(reinterpret_cast<HANDLE>(file.native), bytes);
+  return write_all(reinterpret_cast<HANDLE>(file.native), bytes);
 }
 
 std::string path_to_utf8(const Path& path) {

@@ -1,6 +1,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "base/json.h"
 #include "platform/known_folder.h"
 
 namespace qlx {
@@ -17,14 +18,18 @@ const char* absolute_path_variable(const char* name) {
 }  // namespace
 
 Result<Path> local_app_data_folder() {
-  if (const char* data_home = absolute_path_variable("XDG_DATA_HOME")) return Path(data_home);
-  if (const char* home = absolute_path_variable("HOME")) {
-    std::string folder = home;
+  std::string folder;
+  if (const char* data_home = absolute_path_variable("XDG_DATA_HOME")) {
+    folder = data_home;
+  } else if (const char* home = absolute_path_variable("HOME")) {
+    folder = home;
     if (folder.back() != '/') folder += '/';
     folder += ".local/share";
-    return Path(std::move(folder));
   }
-  return fail("No local data directory");
+  // Paths travel to the download manager as UTF-8 text ("temp_path"): a
+  // folder whose name is not UTF-8 cannot be named to it.
+  if (folder.empty() || !is_valid_utf8(folder)) return fail("No local data directory");
+  return Path(std::move(folder));
 }
 
 }  // namespace qlx

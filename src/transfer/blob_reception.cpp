@@ -18,7 +18,12 @@ Result<Json> handle_blob_begin(const Json& message) {
   auto metadata = metadata_file_path(*id);
   if (!metadata) return fail(std::move(metadata.error()));
 
-  // A reused id starts again from nothing.
+  // A partial file without its metadata file was handed over: it is the
+  // download manager's until the manager takes it away.
+  if (path_exists(*partial) && !path_exists(*metadata)) {
+    return fail("browser transfer was already handed over");
+  }
+  // A reused id of an open transfer starts again from nothing.
   (void)remove_file(*partial);
   (void)remove_file(*metadata);
   if (auto created = write_file(*partial, {}); !created) return fail(std::move(created.error()));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "host/frame.h"
+#include "support/file_size_limit.h"
 
 namespace qlx::testing_support {
 namespace {
@@ -32,8 +33,9 @@ std::string read_to_end(ChildProcess& child) {
 }
 
 ChildProcess start(const HostOptions& options) {
-  auto child = start_child(
-      ChildOptions{options.executable, options.arguments, options.working_dir, options.env});
+  auto child = start_child_limited(
+      ChildOptions{options.executable, options.arguments, options.working_dir, options.env},
+      options.file_size_limit);
   if (!child) {
     ADD_FAILURE() << "cannot start " << options.executable.string() << ": " << child.error().text;
     return ChildProcess{};
@@ -118,6 +120,7 @@ std::optional<std::string> HostSession::read_reply() {
 
 HostRun HostSession::finish() {
   HostRun run;
+  const auto closed = std::chrono::steady_clock::now();
   close_child_input(child);
   std::thread errors([&] { run.errors = read_child_errors(child); });
   run.output = read_to_end(child);
@@ -126,6 +129,7 @@ HostRun HostSession::finish() {
     auto code = wait_child(child);
     if (code) run.exit_code = *code;
   }
+  run.exit_time = std::chrono::steady_clock::now() - closed;
   return run;
 }
 

@@ -4,6 +4,8 @@
 // tests) over pipes, as a browser does.  The same calls work on Linux and,
 // for the Windows build, under Wine.
 
+#include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,9 +55,10 @@ std::vector<std::string> frame_bodies(std::string_view stream);
 
 struct HostOptions {
   Path executable = host_executable();
-  std::vector<std::string> arguments;  // the browser passes its origin
-  Path working_dir;                    // empty: the test's own
-  std::vector<EnvChange> env;          // applied on top of the test's environment
+  std::vector<std::string> arguments;            // the browser passes its origin
+  Path working_dir;                              // empty: the test's own
+  std::vector<EnvChange> env;                    // applied on top of the test's environment
+  std::optional<std::uint64_t> file_size_limit;  // POSIX only: see file_size_limit.h
 };
 
 /// Everything a finished host left behind.
@@ -63,6 +66,7 @@ struct HostRun {
   std::string output;  // all of stdout, frames back to back
   std::string errors;  // all of stderr: always expected to be empty
   int exit_code = -1;
+  std::chrono::steady_clock::duration exit_time{};  // from closing stdin to the exit
   std::vector<std::string> replies() const { return frame_bodies(output); }
 };
 

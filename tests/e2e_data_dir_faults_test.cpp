@@ -1,0 +1,227 @@
+// The data directory is shared with another program: the host meets files in
+// it that are not regular files, files too large to read, handed-over
+// transfers, and results too large for the browser.  These cases run on
+// Linux and under Wine; FIFOs, links to devices and write limits are in
+// e2e_data_dir_faults_posix_test.cpp.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "base/reply.h"
+#include "platform/fs.h"
+#include "support/case_name.h"
+#include "support/fault_case.h"
+
+namespace qlx::testing_support {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string begin_message(const std::string& id) {
+  return std::string(R"({"type":"blob_begin","transfer_id":")") + id + R"("})";
+}
+std::string chunk_message(const std::string& id, const std::string& base64) {
+  return std::string(R"({"type":"blob_chunk","transfer_id":")") + id + R"(","data_base64":")" +
+         base64 + R"("})";
+}
+std::string end_message(const std::string& id) {
+  return std::string(R"({"type":"blob_end","transfer_id":")") + id + R"("})";
+}
+std::string begun(const std::string& id) {
+  return std::string(R"({"ok":true,"transfer_id":")") + id + R"("})";
+}
+
+/// `json` followed by spaces up to `size` bytes.
+std::string padded(std::string json, std::size_t size) {
+  json.resize(size, ' ');
+  return json;
+}
+
+/// A result object whose reply, with "launched":false, is `reply_size` bytes.
+std::string result_of_reply_size(std::size_t reply_size) {
+  const std::size_t frame = std::string(R"({"launched":false,"x":""})").size();
+  return std::string(R"({"x":")") + std::string(reply_size - frame, 'a') + R"("})";
+}
+
+/// [1,1,...,1] of `count` elements.
+std::string array_of_ones(std::size_t count) {
+  std::string text = "[";
+  for (std::size_t i = 0; i < count; ++i) text += i ? ",1" : "1";
+  return text + "]";
+}
+
+std::function<void(const Path&)> answer_with(std::string text) {
+  return [text](const Path& result) { write_whole(result, text); };
+}
+
+const std::string kChromeEntryJson =
+    R"({"chrome": {"timestamp_ms": 5, "extension_id": "c", "extension_version": "1"}})";
+const std::string kHandoffTooLarge = R"({"error":"QLX returned a handoff result too large for )"
+                                     R"(the browser","launched":false,"ok":false})";
+const std::string kImportTooLarge = R"({"error":"QLX returned an import result too large for )"
+                                    R"(the browser","launched":false,"ok":false})";
+
+TEST_P(DataDirFaults, AnswersAndLeavesTheFilesAsExpected) {
+  run_fault_case(GetParam());
+}
+
+// Something else than a regular file where the host expects one.
+INSTANTIATE_TEST_SUITE_P(
+    NotRegularFiles, DataDirFaults,
+    testing::Values(FaultCase{.name = "LockFileIsADirectory",
+                              .setup = [](const Path& d) { fs::create_directory(d / kLock); },
+                              .messages = {kPingEdge},
+                              .replies = {kPong},
+                              .files = {{kLock, kDirectory},
+                                        {kLegacy, legacy_after_ping_edge()},
+                                        {kPerBrowser, per_browser_file({edge_entry()})}}},
+                    FaultCase{.name = "LegacyFileIsADirectory",
+                              .setup = [](const Path& d) { fs::create_directory(d / kLegacy); },
+                              .messages = {kPingEdge, kPingEdge},
+                              .replies = {kPong, kPong},
+                              .files = {{kLegacy, kDirectory}, {kPerBrowser, kAbsent}}},
+                    FaultCase{
+                        .name = "PerBrowserFileIsADirectory",
+                        .setup = [](const Path& d) { fs::create_directory(d / kPerBrowser); },
+                        .messages = {kPingEdge},
+                        .replies = {kPong},
+                        .files = {{kLegacy, legacy_after_ping_edge()}, {kPerBrowser, kDirectory}}},
+                    FaultCase{.name = "PartialFileIsADirectory",
+                              .setup =
+                                  [](const Path& d) {
+                                    fs::create_directories(d / "browser-transfers/tampered-1.part");
+                                    put_file(d / "browser-transfers/tampered-1.json",
+                                             kBareMetadata);
+                                  },
+                              .messages = {chunk_message("tampered-1", "QUJD"), kPingEdge},
+                              .replies = {error_text("not a regular file")},
+                              .files = {{"browser-transfers/tampered-1.part", kDirectory},
+                                        {"browser-transfers/tampered-1.json", kBareMetadata}}},
+                    FaultCase{.name = "MetadataFileIsADirectory",
+                              .setup =
+                                  [](const Path& d) {
+                                    put_file(d / "browser-transfers/tampered-1.part", "ABC");
+                                    fs::create_directories(d / "browser-transfers/tampered-1.json");
+                                  },
+                              .messages = {end_message("tampered-1"), kPingEdge},
+                              .replies = {error_text("not a regular file")},
+                              .files = {{"browser-transfers/tampered-1.part", "ABC"},
+                                        {"browser-transfers/tampered-1.json", kDirectory},
+                                        {"inbox", kAbsent}}},
+                    FaultCase{.name = "ResultFileIsADirectory",
+                              .messages = {kDownload, kPingEdge},
+                              .replies = {error_text("not a regular file")},
+                              .files = {{"inbox/{id}.json", kDownloadRequest},
+                                        {"inbox-results/{id}.json", kDirectory}},
+                              .answer = [](const Path& result) { fs::create_directory(result); }}),
+    CaseName());
+
+// Files larger than the host reads, and results larger than the browser takes.
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, DataDirFaults,
+    testing::Values(
+        FaultCase{.name = "PerBrowserFileOfOneMiBIsRead",
+                  .setup =
+                      [](const Path& d) {
+                        put_file(d / kPerBrowser, padded(kChromeEntryJson, 1024 * 1024));
+                      },
+                  .messages = {kPingEdge},
+                  .replies = {kPong},
+                  .files = {{kPerBrowser, per_browser_file({per_browser_entry("chrome", "c", "1"),
+                                                            edge_entry()})}}},
+        FaultCase{.name = "PerBrowserFileOverOneMiBIsWrittenAnew",
+                  .setup =
+                      [](const Path& d) {
+                        put_file(d / kPerBrowser, padded(kChromeEntryJson, 1024 * 1024 + 1));
+                      },
+                  .messages = {kPingEdge},
+                  .replies = {kPong},
+                  .files = {{kPerBrowser, per_browser_file({edge_entry()})}}},
+        FaultCase{.name = "MetadataFileOver16MiB",
+                  .setup =
+                      [](const Path& d) {
+                        put_file(d / "browser-transfers/too-large-1.part", "");
+                        put_file(d / "browser-transfers/too-large-1.json",
+                                 padded("{}", kMaxFileRead + 1));
+                      },
+                  .messages = {end_message("too-large-1"), kPingEdge},
+                  .replies = {error_text("file is larger than 16 MiB")},
+                  .files = {{"browser-transfers/too-large-1.part", ""}, {"inbox", kAbsent}}},
+        FaultCase{
+            .name = "ReplyOfExactlyTheLimitIsRelayed",
+            .messages = {kDownload, kPingEdge},
+            .replies = {std::string(R"({"launched":false,"x":")") +
+                            std::string(kMaxReplyBytes - 25, 'a') + R"("})",
+                        kPong},
+            .files = {{"inbox/{id}.json", kDownloadRequest}, {"inbox-results/{id}.json", kAbsent}},
+            .answer = answer_with(result_of_reply_size(kMaxReplyBytes))},
+        FaultCase{
+            .name = "ReplyOneByteOverTheLimit",
+            .messages = {kDownload, kPingEdge},
+            .replies = {kHandoffTooLarge, kPong},
+            .files = {{"inbox/{id}.json", kDownloadRequest}, {"inbox-results/{id}.json", kAbsent}},
+            .answer = answer_with(result_of_reply_size(kMaxReplyBytes + 1))},
+        FaultCase{.name = "ArrayResultOverTheLimit",
+                  .messages = {kDownload, kPingEdge},
+                  .replies = {kHandoffTooLarge, kPong},
+                  .files = {{"inbox-results/{id}.json", kAbsent}},
+                  .answer = answer_with(array_of_ones(kMaxReplyBytes / 2 + 1))},
+        FaultCase{
+            .name = "ResultFileOver16MiBIsNotRead",
+            .messages = {kDownload, kPingEdge},
+            .replies = {kHandoffTooLarge, kPong},
+            .files = {{"inbox/{id}.json", kDownloadRequest}, {"inbox-results/{id}.json", kAbsent}},
+            .answer = answer_with(padded("{}", kMaxFileRead + 1))},
+        FaultCase{
+            .name = "ImportResultOverTheLimit",
+            .messages = {begin_message("large-import"), end_message("large-import"), kPingEdge},
+            .replies = {begun("large-import"), kImportTooLarge, kPong},
+            .files = {{"browser-transfers/large-import.part", ""},
+                      {"browser-transfers/large-import.json", kAbsent},
+                      {"inbox-results/{id}.json", kAbsent}},
+            .answer = answer_with(result_of_reply_size(kMaxReplyBytes + 1))}),
+    CaseName());
+
+// A partial file without its metadata file was handed to the download manager.
+INSTANTIATE_TEST_SUITE_P(
+    HandedOver, DataDirFaults,
+    testing::Values(
+        FaultCase{
+            .name = "PartialWithoutMetadataIsKept",
+            .setup = [](const Path& d) { put_file(d / "browser-transfers/held-over.part", "ABC"); },
+            .messages = {begin_message("held-over"), kPingEdge},
+            .replies = {error_text("browser transfer was already handed over")},
+            .files = {{"browser-transfers/held-over.part", "ABC"},
+                      {"browser-transfers/held-over.json", kAbsent}}},
+        FaultCase{.name = "OpenTransferStartsOver",
+                  .setup =
+                      [](const Path& d) {
+                        put_file(d / "browser-transfers/still-open.part", "ABC");
+                        put_file(d / "browser-transfers/still-open.json", "{}");
+                      },
+                  .messages = {begin_message("still-open"), kPingEdge},
+                  .replies = {begun("still-open"), kPong},
+                  .files = {{"browser-transfers/still-open.part", ""},
+                            {"browser-transfers/still-open.json", kBareMetadata}}},
+        FaultCase{
+            .name = "MetadataWithoutPartialStartsOver",
+            .setup = [](const Path& d) { put_file(d / "browser-transfers/half-gone.json", "{}"); },
+            .messages = {begin_message("half-gone"), kPingEdge},
+            .replies = {begun("half-gone"), kPong},
+            .files = {{"browser-transfers/half-gone.part", ""},
+                      {"browser-transfers/half-gone.json", kBareMetadata}}},
+        FaultCase{.name = "BeginAgainAfterTheHandover",
+                  .messages = {begin_message("handed-over"), chunk_message("handed-over", "QUJD"),
+                               end_message("handed-over"), begin_message("handed-over"), kPingEdge},
+                  .replies = {begun("handed-over"), R"({"ok":true,"received":3})",
+                              R"({"launched":false,"ok":true})",
+                              error_text("browser transfer was already handed over")},
+                  .files = {{"browser-transfers/handed-over.part", "ABC"},
+                            {"browser-transfers/handed-over.json", kAbsent},
+                            {"inbox-results/{id}.json", kAbsent}},
+                  .answer = answer_with(R"({"ok": true})")}),
+    CaseName());
+
+}  // namespace
+}  // namespace qlx::testing_support
