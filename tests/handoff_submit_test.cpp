@@ -12,6 +12,7 @@
 #include "platform/child_process.h"
 #include "store/data_dir.h"
 #include "support/case_name.h"
+#include "support/fault_case.h"
 #include "support/host_session.h"
 #include "support/scoped_env.h"
 #include "support/stand_in.h"
@@ -152,7 +153,8 @@ TEST_F(SubmitHandoff, FindsAResultThatArrivesWhileItWaits) {
         const Path result = results / the_request();
         manager = std::thread([result] {
           std::this_thread::sleep_for(60ms);
-          (void)write_file(result, R"({"ok": true})");
+          // A manager's result is whole from the moment it exists.
+          testing_support::write_whole(result, R"({"ok": true})");
         });
       },
       PollPolicy{600, std::chrono::milliseconds(5)});  // at least 3 s: generous under load
