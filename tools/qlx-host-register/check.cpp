@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "base/json.h"
+#include "base/member.h"
 #include "handoff/request_id.h"
 #include "host/dispatch.h"
 #include "host/frame.h"
@@ -73,12 +74,6 @@ struct ManifestFacts {
   std::string caller;  // the first allowed origin or add-on id
 };
 
-std::optional<std::string> string_member(const Json& object, std::string_view name) {
-  const auto member = object.find(std::string(name));
-  if (member == object.end() || !member->is_string()) return std::nullopt;
-  return member->get<std::string>();
-}
-
 /// Whether `text` is "chrome-extension://<id>/" with a Chromium extension id.
 bool is_extension_origin(std::string_view text) {
   constexpr std::string_view kScheme = "chrome-extension://";
@@ -105,19 +100,19 @@ std::expected<ManifestFacts, Fault> read_manifest(BrowserFamily family, const Pa
   if (!parsed->is_object()) {
     return failed(where + " is not a JSON object", BrowserError::kNotFound, rewrite);
   }
-  const std::optional<std::string> name = string_member(*parsed, "name");
-  if (name != kHostName) {
+  const std::string* name = string_member(*parsed, "name");
+  if (name == nullptr || *name != kHostName) {
     return failed(where + (name ? " names \"" + *name + "\"" : " has no \"name\"") + ", not \"" +
                       std::string(kHostName) + "\"",
                   BrowserError::kNotFound, rewrite);
   }
-  const std::optional<std::string> type = string_member(*parsed, "type");
-  if (type != "stdio") {
+  const std::string* type = string_member(*parsed, "type");
+  if (type == nullptr || *type != "stdio") {
     return failed(
         where + " has " + (type ? "\"type\" \"" + *type + "\"" : "no \"type\"") + ", not \"stdio\"",
         BrowserError::kNotFound, rewrite);
   }
-  const std::optional<std::string> path = string_member(*parsed, "path");
+  const std::string* path = string_member(*parsed, "path");
   if (!path || path->empty()) {
     return failed(where + " has no \"path\"", BrowserError::kNotFound, rewrite);
   }

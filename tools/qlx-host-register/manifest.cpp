@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/json.h"
+#include "base/member.h"
 
 namespace qlx::host_register {
 namespace {
@@ -58,12 +59,10 @@ std::string manifest_text(BrowserFamily family, const Path& host,
 
 bool is_own_manifest(std::string_view text, const Path& host) {
   auto parsed = parse_json(text);
-  if (!parsed || !parsed->is_object()) return false;
-  const auto name = parsed->find("name");
-  const auto path = parsed->find("path");
-  return name != parsed->end() && name->is_string() && name->get<std::string>() == kHostName &&
-         path != parsed->end() && path->is_string() &&
-         path->get<std::string>() == path_to_utf8(host);
+  if (!parsed) return false;
+  const std::string* name = string_member(*parsed, "name");
+  const std::string* path = string_member(*parsed, "path");
+  return name != nullptr && *name == kHostName && path != nullptr && *path == path_to_utf8(host);
 }
 
 }  // namespace qlx::host_register
