@@ -23,10 +23,11 @@ Result<Json> handle_blob_begin(const Json& message) {
   if (path_exists(*partial) && !path_exists(*metadata)) {
     return fail("browser transfer was already handed over");
   }
-  // A reused id of an open transfer starts again from nothing.
-  (void)remove_file(*partial);
-  (void)remove_file(*metadata);
-  if (auto created = write_file(*partial, {}); !created) return fail(std::move(created.error()));
+  // A reused id of an open transfer starts again from nothing.  The metadata
+  // file comes before the partial file, and goes only once the partial file
+  // is gone: a host that dies or fails half-way leaves an id that can be
+  // begun again, never a partial file that looks handed over.
+  if (remove_file(*partial) || !path_exists(*partial)) (void)remove_file(*metadata);
 
   Json record = Json::object();
   record[kContentTypeMember] = string_member_or_null(message, "content_type");
@@ -38,6 +39,7 @@ Result<Json> handle_blob_begin(const Json& message) {
   if (auto written = write_file(*metadata, to_indented_json(record)); !written) {
     return fail(std::move(written.error()));
   }
+  if (auto created = write_file(*partial, {}); !created) return fail(std::move(created.error()));
 
   Json reply = Json::object();
   reply["ok"] = true;

@@ -14,12 +14,12 @@ namespace qlx {
 inline constexpr std::size_t kMaxChunkBase64 = 900'000;
 
 /// "blob_begin": checks "transfer_id", creates the transfers directory,
-/// deletes the id's old files, creates the partial file empty and writes the
-/// metadata file ("content_type", "expected_size" from "size", "filename",
-/// "referrer", "source_url").  Reply {"ok":true,"transfer_id":<id>}.  While
-/// the id's partial file exists without its metadata file (handed over to the
-/// download manager), fails with "browser transfer was already handed over"
-/// and touches nothing.
+/// deletes the id's old files, writes the metadata file ("content_type",
+/// "expected_size" from "size", "filename", "referrer", "source_url") and
+/// then creates the partial file empty.  Reply {"ok":true,"transfer_id":<id>}.
+/// While the id's partial file exists without its metadata file (handed over
+/// to the download manager), fails with "browser transfer was already handed
+/// over" and touches nothing.
 Result<Json> handle_blob_begin(const Json& message);
 
 /// "blob_chunk": checks "transfer_id", the chunk's length and its Base64,
