@@ -201,23 +201,33 @@ class CrashPointsSlow : public testing::TestWithParam<CrashCase> {
                                                       kTransferId + "\"}"});
   }
 
+  /// The kill points of an undisturbed run, traced whole.
+  std::vector<KillPoint> traced_points() const {
+    reset_data_dir();
+    const Path log = install_.temp.path / "trace";
+    const auto whole = run_under_strace({"-o", log.string()});
+    EXPECT_EQ(whole.exit_code, 0);
+    EXPECT_EQ(whole.replies().size(), GetParam().messages.size());
+    return kill_points(read_file(log).value_or(""));
+  }
+
   ManagerInstall install_;
   Path strace_;
 };
 
 TEST_P(CrashPointsSlow, EveryKillLeavesFilesTheNextHostCanUse) {
-  // Every call of an undisturbed run, and its replies.
-  reset_data_dir();
-  const Path log = install_.temp.path / "trace";
-  const auto whole = run_under_strace({"-o", log.string()});
-  ASSERT_EQ(whole.exit_code, 0);
-  ASSERT_EQ(whole.replies().size(), GetParam().messages.size());
-  const auto points = kill_points(read_file(log).value_or(""));
+  std::vector<KillPoint> points = traced_points();
   ASSERT_GT(points.size(), 10u);
 
+  // The counts include the start-up, whose calls depend on the host's
+  // ancestors (it reads each one's process entry): when one of them ends
+  // meanwhile, the counts shift.  A point that is not reached is therefore
+  // counted anew once, from a fresh whole trace.
   int killed = 0;
   std::string not_reached;
-  for (const KillPoint& point : points) {
+  bool counted_anew = false;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    const KillPoint point = points[i];
     const std::string label = point.name + ":when=" + std::to_string(point.count);
     SCOPED_TRACE(label);
     reset_data_dir();
@@ -226,17 +236,27 @@ TEST_P(CrashPointsSlow, EveryKillLeavesFilesTheNextHostCanUse) {
          "inject=" + point.name + ":signal=SIGKILL:when=" + std::to_string(point.count)});
     if (run.exit_code != 0) {
       ++killed;
+      counted_anew = false;
+    } else if (!counted_anew) {
+      counted_anew = true;
+      const std::vector<KillPoint> recounted = traced_points();
+      if (recounted.size() == points.size()) {
+        points = recounted;
+        --i;
+        continue;
+      }
+      not_reached += " " + label;
     } else {
       not_reached += " " + label;
+      counted_anew = false;
     }
     expect_whole_heartbeats();
     expect_next_hosts_work();
     if (HasFatalFailure()) return;
   }
-  // Handing over waits for the manager a varying number of polls, so some
-  // late points may not come in a run (and a run traced whole can make calls
-  // that others do not); most must.
-  EXPECT_GE(killed * 4, static_cast<int>(points.size()) * 3)
+  // Handing over waits for the manager a varying number of polls, so a late
+  // point may not come in a run; nearly all must.
+  EXPECT_GE(killed * 10, static_cast<int>(points.size()) * 9)
       << killed << " of " << points.size() << " kill points reached; not:" << not_reached;
   RecordProperty("kill_points", static_cast<int>(points.size()));
   RecordProperty("killed", killed);
