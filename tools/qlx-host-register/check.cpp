@@ -1,15 +1,16 @@
 #include "check.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <expected>
-#include <mutex>
+#include <future>
 #include <optional>
 #include <thread>
 
 #include "base/json.h"
 #include "base/member.h"
+#include "base/reply.h"
+#include "child_process/child_frame.h"
 #include "handoff/request_id.h"
 #include "host/dispatch.h"
 #include "host/frame.h"
@@ -18,12 +19,8 @@
 namespace qlx::host_register {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 /// How long the host may take to answer the ping, and to exit once its input ends.
-constexpr auto kReplyLimit = std::chrono::seconds(2);
-/// The largest message that Chromium accepts from a host.
-constexpr std::uint32_t kBrowserReplyLimit = 1024 * 1024;
+constexpr std::chrono::milliseconds kReplyLimit{2000};
 /// What --check sends: a ping that names its sender, so that the heartbeat it
 /// leaves is not taken for an extension's.
 constexpr std::string_view kCheckPing = R"({"source":"qlx-host-register --check","type":"ping"})";
@@ -146,63 +143,6 @@ std::expected<ManifestFacts, Fault> read_manifest(BrowserFamily family, const Pa
   return facts;
 }
 
-/// Ends the child when the deadline passes before finish() is called.
-struct Watchdog {
-  const ChildStopper& stopper;
-  std::mutex lock;
-  std::condition_variable changed;
-  Clock::time_point deadline = Clock::now() + kReplyLimit;
-  bool finished = false;
-  bool fired = false;
-  std::thread thread;
-
-  explicit Watchdog(const ChildStopper& s) : stopper(s), thread([this] { watch(); }) {}
-  ~Watchdog() { finish(); }
-
-  void watch() {
-    std::unique_lock held(lock);
-    while (!finished) {
-      if (Clock::now() >= deadline) {
-        fired = true;
-        stop_child(stopper);
-        return;
-      }
-      changed.wait_until(held, deadline);
-    }
-  }
-  void extend() {
-    std::lock_guard held(lock);
-    deadline = Clock::now() + kReplyLimit;
-    changed.notify_all();
-  }
-  bool has_fired() {
-    std::lock_guard held(lock);
-    return fired;
-  }
-  void finish() {
-    {
-      std::lock_guard held(lock);
-      finished = true;
-      changed.notify_all();
-    }
-    if (thread.joinable()) thread.join();
-  }
-};
-
-/// Reads exactly `size` bytes of the child's stdout; fewer when it ends first.
-std::string read_exactly(ChildProcess& child, std::size_t size) {
-  std::string bytes(size, '\0');
-  std::size_t got = 0;
-  while (got < size) {
-    auto read =
-        read_child_output(child, std::as_writable_bytes(std::span(bytes.data() + got, size - got)));
-    if (!read || *read == 0) break;
-    got += *read;
-  }
-  bytes.resize(got);
-  return bytes;
-}
-
 /// Starts the host as the browser would, pings it and lets it end; the fault
 /// found, if any.
 std::optional<Fault> ping_host(BrowserFamily family, const Path& manifest,
@@ -219,53 +159,53 @@ std::optional<Fault> ping_host(BrowserFamily family, const Path& manifest,
                  BrowserError::kCommunication, reinstall};
   }
   ChildProcess& child = *started;
-  const ChildStopper stopper(child);
   std::string errors;
   std::thread error_reader([&] { errors = read_child_errors(child); });
-  Watchdog watchdog(stopper);
+  // The reply is read on a thread of its own, so that a host that never
+  // answers is given up after kReplyLimit; the thread then reads the rest of
+  // stdout, so that a host that writes more is not blocked at its exit.
+  std::promise<ChildFrame> replied;
+  std::future<ChildFrame> reply_read = replied.get_future();
+  std::thread output_reader([&] {
+    replied.set_value(read_child_frame(child, kMaxReplyBytes));
+    drain_child_output(child);
+  });
 
-  std::optional<Fault> fault;
   const std::string ping = frame_bytes(kCheckPing);
   (void)write_child_input(child, std::as_bytes(std::span(ping)));
-  const std::string prefix = read_exactly(child, kFramePrefixBytes);
-  const std::uint32_t length = prefix.size() == kFramePrefixBytes ? frame_length(prefix.data()) : 0;
+  const bool in_time = reply_read.wait_for(kReplyLimit) == std::future_status::ready;
+  if (!in_time) kill_child(child);
+  const ChildFrame reply = reply_read.get();
   const std::string expected = to_compact_json(*handle_ping(Json::object()));
-  std::string reply;
-  if (prefix.size() == kFramePrefixBytes && length > kBrowserReplyLimit) {
+  std::optional<Fault> fault;
+  if (reply.read == FrameRead::kTooLong) {
     fault = Fault{"the host " + host + " wrote something other than a reply first (\"" +
-                      shown(prefix) + "...\" announces a message of " + std::to_string(length) +
+                      shown(reply.prefix) + "...\" announces a message of " +
+                      std::to_string(reply.length) +
                       " bytes): it must write nothing on stdout but its replies",
                   BrowserError::kCommunication, reinstall};
-  } else if (prefix.size() == kFramePrefixBytes) {
-    reply = read_exactly(child, length);
-  }
-  if (!fault && (prefix.size() < kFramePrefixBytes || reply.size() < length)) {
-    fault = Fault{watchdog.has_fired() ? "the host " + host + " did not answer ping within 2 s"
-                                       : "the host " + host + " ended without answering ping",
+  } else if (reply.read != FrameRead::kWhole) {
+    fault = Fault{!in_time ? "the host " + host + " did not answer ping within 2 s"
+                           : "the host " + host + " ended without answering ping",
                   BrowserError::kCommunication, reinstall};
-  } else if (!fault && reply != expected) {
-    fault = Fault{"the host " + host + " answered ping with " + shown(reply) + ", not " + expected,
-                  BrowserError::kCommunication, reinstall};
+  } else if (reply.body != expected) {
+    fault =
+        Fault{"the host " + host + " answered ping with " + shown(reply.body) + ", not " + expected,
+              BrowserError::kCommunication, reinstall};
   }
   close_child_input(child);
-  watchdog.extend();
-  if (fault) stop_child(stopper);
-  char rest[4096];
-  while (true) {
-    auto read = read_child_output(child, std::as_writable_bytes(std::span(rest)));
-    if (!read || *read == 0) break;
-  }
-  auto exit_code = wait_child(child);
-  watchdog.finish();
+  if (fault) kill_child(child);
+  auto ended = wait_child_for(child, kReplyLimit);
+  output_reader.join();
   error_reader.join();
   if (fault) return fault;
-  if (watchdog.has_fired()) {
+  if (ended && ended->end == ChildEnd::kKilled) {
     return Fault{"the host " + host + " did not exit within 2 s of the end of its input",
                  BrowserError::kCommunication, reinstall};
   }
-  if (!exit_code || *exit_code != 0) {
+  if (!ended || ended->code != 0) {
     return Fault{"the host " + host + " exited with " +
-                     (exit_code ? "code " + std::to_string(*exit_code) : exit_code.error().text) +
+                     (ended ? "code " + std::to_string(ended->code) : ended.error().text) +
                      " at the end of its input, not 0",
                  BrowserError::kCommunication, reinstall};
   }

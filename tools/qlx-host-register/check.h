@@ -14,7 +14,6 @@
 // Firefox reports the same faults in its own words.  The platform parts
 // (check_posix.cpp, check_windows.cpp) say how a browser starts a host there.
 
-#include <cstdint>
 #include <ostream>
 #include <span>
 #include <string>
@@ -22,7 +21,7 @@
 #include <vector>
 
 #include "browsers.h"
-#include "platform/child_process.h"
+#include "platform/fs.h"
 
 namespace qlx::host_register {
 
@@ -39,19 +38,5 @@ bool is_executable_file(const Path& path);
 /// add-on id), registered through the manifest at `manifest`.
 std::vector<std::string> browser_arguments(BrowserFamily family, const Path& manifest,
                                            std::string_view caller);
-
-/// A second hold on a started child with which another thread may end it,
-/// also after wait_child() has released the child's own; released when the
-/// record goes out of scope.
-struct ChildStopper {
-  std::intptr_t native = -1;
-  explicit ChildStopper(const ChildProcess& child);
-  ~ChildStopper();
-  ChildStopper(const ChildStopper&) = delete;
-  ChildStopper& operator=(const ChildStopper&) = delete;
-};
-
-/// Ends the child at once (SIGKILL, TerminateProcess); an exited child is left alone.
-void stop_child(const ChildStopper& stopper);
 
 }  // namespace qlx::host_register

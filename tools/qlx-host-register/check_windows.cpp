@@ -19,20 +19,4 @@ std::vector<std::string> browser_arguments(BrowserFamily family, const Path& man
   return {std::string(caller), "--parent-window=0"};
 }
 
-ChildStopper::ChildStopper(const ChildProcess& child) {
-  HANDLE own = nullptr;
-  if (DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(child.process),
-                      GetCurrentProcess(), &own, PROCESS_TERMINATE | SYNCHRONIZE, FALSE, 0)) {
-    native = reinterpret_cast<std::intptr_t>(own);
-  }
-}
-
-ChildStopper::~ChildStopper() {
-  if (native != -1) CloseHandle(reinterpret_cast<HANDLE>(native));
-}
-
-void stop_child(const ChildStopper& stopper) {
-  if (stopper.native != -1) TerminateProcess(reinterpret_cast<HANDLE>(stopper.native), 1);
-}
-
 }  // namespace qlx::host_register
