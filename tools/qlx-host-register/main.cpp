@@ -23,45 +23,12 @@
 #include "browsers.h"
 #include "check.h"
 #include "manifest.h"
+#include "options.h"
 
 namespace {
 
 using namespace qlx::host_register;
 using qlx::Path;
-
-enum class Action { kRegister, kUninstall, kCheck };
-enum class Mode { kApply, kDryRun };
-
-struct Options {
-  Action action = Action::kRegister;
-  Mode mode = Mode::kApply;
-  std::optional<Path> host;
-  std::vector<std::string> extension_ids;
-  std::vector<std::string> addon_ids;  // Firefox's; none: Firefox is left alone
-};
-
-constexpr std::string_view kUsage =
-    "usage: qlx-host-register [--dry-run] [--host PATH] [--firefox-extension ID]...\n"
-    "                         [EXTENSION_ID...]\n"
-    "       qlx-host-register --uninstall [--dry-run] [--host PATH]\n"
-    "       qlx-host-register --check\n"
-    "\n"
-    "Writes the native messaging host manifest com.velmont.qlx.json beside the host\n"
-    "and registers it for the current user with Chrome, Chromium, Edge, Brave,\n"
-    "Vivaldi and Opera.  Each EXTENSION_ID (32 letters a to p) may connect to the\n"
-    "host; without one, the QLX extension may.\n"
-    "\n"
-    "  --host PATH               the host executable (default: qlx-native-host beside\n"
-    "                            this tool)\n"
-    "  --firefox-extension ID    also register com.velmont.qlx.firefox.json with\n"
-    "                            Firefox, for the add-on ID (name@domain or {uuid});\n"
-    "                            may be repeated; without it Firefox is left alone\n"
-    "  --dry-run                 print what would be done, change nothing\n"
-    "  --uninstall               remove the registrations and the manifests of this host\n"
-    "  --check                   tell, per browser, whether it can reach the host that is\n"
-    "                            registered there, and what fixes it when not; exits 0\n"
-    "                            when at least one browser is registered and all\n"
-    "                            registered ones pass, 1 otherwise\n";
 
 int usage_error(std::string_view text) {
   std::cerr << "qlx-host-register: " << text << "\n\n" << kUsage;
@@ -196,51 +163,19 @@ int uninstall_host(const Options& options, const Installation& installation,
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options options;
   const std::vector<std::string> args = utf8_arguments(argc, argv);
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
-      return 0;
-    } else if (arg == "--dry-run") {
-      options.mode = Mode::kDryRun;
-    } else if (arg == "--uninstall") {
-      options.action = Action::kUninstall;
-    } else if (arg == "--check") {
-      options.action = Action::kCheck;
-    } else if (arg == "--firefox-extension") {
-      if (++i == args.size()) return usage_error("--firefox-extension needs an add-on id");
-      if (!is_addon_id(args[i])) {
-        return usage_error("not a Firefox add-on id (name@domain or {uuid}): " + args[i]);
-      }
-      if (std::ranges::find(options.addon_ids, args[i]) == options.addon_ids.end()) {
-        options.addon_ids.push_back(args[i]);
-      }
-    } else if (arg == "--host") {
-      if (++i == args.size()) return usage_error("--host needs a path");
-      options.host = Path(std::u8string(args[i].begin(), args[i].end()));
-    } else if (arg.starts_with("-")) {
-      return usage_error("unknown option " + arg);
-    } else if (!is_extension_id(arg)) {
-      return usage_error("not an extension id (32 letters a to p): " + arg);
-    } else if (std::ranges::find(options.extension_ids, arg) == options.extension_ids.end()) {
-      options.extension_ids.push_back(arg);
-    }
-  }
-  const bool has_ids = !options.extension_ids.empty() || !options.addon_ids.empty();
-  if (options.action == Action::kUninstall && has_ids) {
-    return usage_error("--uninstall takes no extension ids");
+  auto parsed = parse_options(args);
+  if (!parsed) return usage_error(parsed.error().text);
+  const Options& options = *parsed;
+  if (options.action == Action::kHelp) {
+    std::cout << kUsage;
+    return 0;
   }
   if (options.action == Action::kCheck) {
-    if (has_ids || options.host || options.mode == Mode::kDryRun || args.size() != 1) {
-      return usage_error("--check takes no other arguments");
-    }
     auto targets = browser_targets();
     if (!targets) return error(targets.error().text);
     return check_browsers(*targets, std::cout);
   }
-  if (options.extension_ids.empty()) options.extension_ids.emplace_back(kQlxExtensionId);
 
   auto host = resolve_host(options);
   if (!host) return error(host.error().text);
