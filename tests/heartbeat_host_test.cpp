@@ -9,24 +9,19 @@
 
 #include "host/frame.h"
 #include "support/case_name.h"
+#include "support/files.h"
 #include "support/host_session.h"
+#include "support/messages.h"
 
 namespace qlx::testing_support {
 namespace {
 
-constexpr std::string_view kPingReply = R"({"host":"com.velmont.qlx","ok":true,"version":"1.0.7"})";
-constexpr std::string_view kUnknownType = R"({"error":"Unknown message type","ok":false})";
+const std::string kPingReply = ping_reply();
 
 std::uint64_t now_ms() {
   return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                         std::chrono::system_clock::now().time_since_epoch())
                                         .count());
-}
-
-std::string content(const Path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return "<missing>";
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 constexpr std::string_view kTimestampMember = "\"timestamp_ms\": ";
@@ -113,7 +108,7 @@ TEST_P(BrowserStandIn, ProcessChainNamesTheBrowserOverTheMessage) {
   EXPECT_EQ(done.exit_code, 0);
   EXPECT_EQ(done.errors, "");
 
-  const std::string legacy_file = content(legacy());
+  const std::string legacy_file = file_text(legacy());
   const std::uint64_t stamp = timestamp_in(legacy_file);
   EXPECT_GE(stamp + 5, before);  // clocks of two processes, rounded apiece
   EXPECT_LE(stamp, after + 5);
@@ -127,7 +122,7 @@ TEST_P(BrowserStandIn, ProcessChainNamesTheBrowserOverTheMessage) {
   table += std::to_string(stamp);
   table += ",\n    \"extension_id\": \"kbmhoaelpgdjcnfiebkalmcgopdhjnie\",\n    ";
   table += "\"extension_version\": \"3.1\"\n  }\n}";
-  EXPECT_EQ(content(per_browser()), table);
+  EXPECT_EQ(file_text(per_browser()), table);
 }
 
 INSTANTIATE_TEST_SUITE_P(Launchers, BrowserStandIn,
@@ -138,10 +133,10 @@ INSTANTIATE_TEST_SUITE_P(Launchers, BrowserStandIn,
 TEST_F(HeartbeatHost, EveryDecodedMessageRefreshesTheLegacyFile) {
   HostSession session(options());
   const std::vector<std::pair<std::string, std::string>> steps{
-      {R"({"type":"nope","source":"one","extension_version":"1"})", std::string(kUnknownType)},
-      {R"({"source":"two","browser_id":"opera"})", std::string(kUnknownType)},
-      {R"([{"source":"three"}])", std::string(kUnknownType)},
-      {R"("ping")", std::string(kUnknownType)},
+      {R"({"type":"nope","source":"one","extension_version":"1"})", std::string(kUnknownTypeReply)},
+      {R"({"source":"two","browser_id":"opera"})", std::string(kUnknownTypeReply)},
+      {R"([{"source":"three"}])", std::string(kUnknownTypeReply)},
+      {R"("ping")", std::string(kUnknownTypeReply)},
       {R"({"type":"ping","source":5})", std::string(kPingReply)},
   };
   const std::vector<std::string> expected_legacy{
@@ -153,7 +148,7 @@ TEST_F(HeartbeatHost, EveryDecodedMessageRefreshesTheLegacyFile) {
     std::filesystem::remove(legacy());  // so that what is there was written now
     session.send(steps[i].first);
     EXPECT_EQ(session.read_reply(), steps[i].second);
-    EXPECT_EQ(without_timestamp(content(legacy())), expected_legacy[i]);
+    EXPECT_EQ(without_timestamp(file_text(legacy())), expected_legacy[i]);
     if (i == 0) {
       EXPECT_FALSE(std::filesystem::exists(per_browser()));
     }
@@ -162,8 +157,8 @@ TEST_F(HeartbeatHost, EveryDecodedMessageRefreshesTheLegacyFile) {
   EXPECT_EQ(done.exit_code, 0);
   EXPECT_EQ(done.errors, "");
   // Only the Opera message had a browser.
-  EXPECT_NE(content(per_browser()).find(entry_start("opera")), std::string::npos);
-  EXPECT_EQ(content(per_browser()).find("\"chrome\""), std::string::npos);
+  EXPECT_NE(file_text(per_browser()).find(entry_start("opera")), std::string::npos);
+  EXPECT_EQ(file_text(per_browser()).find("\"chrome\""), std::string::npos);
 }
 
 TEST_F(HeartbeatHost, WithoutADataDirectoryPingIsStillAnsweredAndNothingIsWritten) {
@@ -208,10 +203,10 @@ TEST_F(HeartbeatHost, UnwritableLegacyFileLeavesThePerBrowserFileAndTheReplyAlon
                                     frame_bytes(R"({"type":"nope","browser_id":"edge"})"),
                                 options());
   EXPECT_EQ(done.replies(),
-            (std::vector<std::string>{std::string(kPingReply), std::string(kUnknownType)}));
+            (std::vector<std::string>{std::string(kPingReply), std::string(kUnknownTypeReply)}));
   EXPECT_EQ(done.exit_code, 0);
   EXPECT_EQ(done.errors, "");
-  EXPECT_EQ(content(per_browser()), before);
+  EXPECT_EQ(file_text(per_browser()), before);
   std::filesystem::permissions(legacy(), std::filesystem::perms::owner_write,
                                std::filesystem::perm_options::add);
 }
@@ -240,7 +235,7 @@ TEST_F(HeartbeatHost, ConcurrentFirstMessagesAllCreateTheDataDirectory) {
     }
     for (auto& h : hosts) EXPECT_EQ(h->read_reply(), kPingReply);
     for (auto& h : hosts) EXPECT_EQ(h->finish().errors, "");
-    const std::string table = content(data_dir_under(local) / "extension-heartbeats-v2.json");
+    const std::string table = file_text(data_dir_under(local) / "extension-heartbeats-v2.json");
     for (const char* key : keys) {
       EXPECT_NE(table.find(entry_start(key)), std::string::npos) << key;
     }
