@@ -12,6 +12,7 @@
 #include "support/files.h"
 #include "support/host_session.h"
 #include "support/messages.h"
+#include "support/unprivileged.h"
 
 namespace qlx::testing_support {
 namespace {
@@ -177,35 +178,22 @@ TEST_F(HeartbeatHost, WithoutADataDirectoryPingIsStillAnsweredAndNothingIsWritte
   EXPECT_TRUE(std::filesystem::is_empty(app_data_.path));
 }
 
-/// Makes `file` impossible for this user to write: read-only, or, where the
-/// user is allowed to write read-only files anyway (root), a directory in its
-/// place.  Returns which of the two it is.
-std::string make_unwritable(const Path& file) {
-  { std::ofstream(file, std::ios::binary) << "{}"; }
-  std::filesystem::permissions(file, std::filesystem::perms::owner_read |
-                                         std::filesystem::perms::group_read |
-                                         std::filesystem::perms::others_read);
-  if (!std::ofstream(file, std::ios::binary | std::ios::app)) return "read-only file";
-  std::filesystem::permissions(file, std::filesystem::perms::owner_write,
-                               std::filesystem::perm_options::add);
-  std::filesystem::remove(file);
-  std::filesystem::create_directory(file);
-  return "directory (read-only files are writable for this user)";
-}
-
 TEST_F(HeartbeatHost, UnwritableLegacyFileLeavesThePerBrowserFileAndTheReplyAlone) {
   std::filesystem::create_directories(data_dir());
   const std::string before = R"({"chrome":[1,"a","b"]})";
   { std::ofstream(per_browser(), std::ios::binary) << before; }
-  const std::string kind = make_unwritable(legacy());
-  SCOPED_TRACE("legacy file: " + kind);
+  { std::ofstream(legacy(), std::ios::binary) << "{}"; }
+  std::filesystem::permissions(legacy(), std::filesystem::perms::owner_read |
+                                             std::filesystem::perms::group_read |
+                                             std::filesystem::perms::others_read);
   const HostRun done = run_host(frame_bytes(R"({"type":"ping","browser_id":"edge"})") +
                                     frame_bytes(R"({"type":"nope","browser_id":"edge"})"),
-                                options());
+                                without_permission_override(options()));
   EXPECT_EQ(done.replies(),
             (std::vector<std::string>{std::string(kPingReply), std::string(kUnknownTypeReply)}));
   EXPECT_EQ(done.exit_code, 0);
   EXPECT_EQ(done.errors, "");
+  EXPECT_EQ(file_text(legacy()), "{}");
   EXPECT_EQ(file_text(per_browser()), before);
   std::filesystem::permissions(legacy(), std::filesystem::perms::owner_write,
                                std::filesystem::perm_options::add);
