@@ -3,10 +3,8 @@
 // import needs an answer.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "host/frame.h"
@@ -14,11 +12,13 @@
 #include "platform/fs.h"
 #include "support/files.h"
 #include "support/host_session.h"
+#include "support/manager_player.h"
 #include "support/messages.h"
 
 namespace qlx {
 namespace {
 
+using testing_support::AnsweredRequest;
 using testing_support::begin_message;
 using testing_support::begun_reply;
 using testing_support::chunk_message;
@@ -31,9 +31,11 @@ using testing_support::HostRun;
 using testing_support::HostSession;
 using testing_support::kPing;
 using testing_support::local_app_data_env;
+using testing_support::ManagerPlayer;
 using testing_support::ping_reply;
 using testing_support::received_reply;
 using testing_support::TempDir;
+using testing_support::write_whole;
 
 /// `text` as a JSON string (the paths here hold no control characters).
 std::string json_string(std::string_view text) {
@@ -69,32 +71,17 @@ class E2eTransfer : public testing::Test {
   Path metadata(std::string_view id) const { return transfers / (std::string(id) + ".json"); }
 
   /// Plays the download manager for the one import request that `id`'s
-  /// blob_end is writing: waits until the request file is complete (the
-  /// host deletes the metadata file only after writing it), answers it with
-  /// `result` and takes the request away.  Returns the request's bytes.
+  /// blob_end writes: answers it with `result` and takes the request away.
+  /// Returns the request's bytes.
   std::string answer_import(std::string_view id, std::string_view result) const {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (path_exists(metadata(id))) {
-      if (std::chrono::steady_clock::now() > deadline) {
-        ADD_FAILURE() << "no import request for " << id;
-        return {};
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ManagerPlayer player(
+        inbox, results,
+        [result](const Path& result_file) { write_whole(result_file, std::string(result)); },
+        AnsweredRequest::kTakenAway);
+    const std::string request = player.wait();
+    if (!request.empty()) {
+      EXPECT_TRUE(std::filesystem::is_empty(inbox)) << "more than one request for " << id;
     }
-    std::vector<Path> requests;
-    for (const auto& entry : std::filesystem::directory_iterator(inbox)) {
-      requests.push_back(entry.path());
-    }
-    if (requests.size() != 1) {
-      ADD_FAILURE() << requests.size() << " request files in the inbox";
-      return {};
-    }
-    const std::string request = file_text(requests[0]);
-    // Whole from the moment it exists: written aside, then renamed.
-    const Path staged = results / "staged.tmp";
-    EXPECT_TRUE(write_file(staged, result));
-    std::filesystem::rename(staged, results / requests[0].filename());
-    (void)remove_file(requests[0]);
     return request;
   }
 

@@ -1,12 +1,10 @@
 #include "support/fault_case.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
-#include <thread>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -16,42 +14,6 @@ namespace qlx::testing_support {
 namespace {
 
 namespace fs = std::filesystem;
-
-/// Plays the download manager for one request: waits for the first request
-/// file in `inbox` and calls `answer` with its result path.
-struct Answerer {
-  std::atomic<bool> stop{false};
-  std::mutex mutex;
-  std::string request_id;
-  std::thread thread;
-
-  Answerer(const Path& inbox, const Path& results, const std::function<void(const Path&)>& answer) {
-    if (!answer) return;
-    thread = std::thread([this, inbox, results, answer] {
-      while (!stop) {
-        std::error_code error;
-        for (const auto& entry : fs::directory_iterator(inbox, error)) {
-          if (entry.path().extension() != ".json") continue;
-          {
-            std::lock_guard<std::mutex> hold(mutex);
-            request_id = entry.path().stem().string();
-          }
-          answer(results / entry.path().filename());
-          return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      }
-    });
-  }
-  ~Answerer() {
-    stop = true;
-    if (thread.joinable()) thread.join();
-  }
-  std::string id() {
-    std::lock_guard<std::mutex> hold(mutex);
-    return request_id;
-  }
-};
 
 std::string replaced(std::string text, const std::string& what, const std::string& with) {
   for (std::size_t at = text.find(what); at != std::string::npos;
@@ -117,17 +79,6 @@ void put_file(const Path& path, const std::string& bytes) {
   ASSERT_TRUE(out.good()) << "cannot write " << path.string();
 }
 
-void write_whole(const Path& path, const std::string& text) {
-  Path aside = path;
-  aside += ".writing";
-  {
-    std::ofstream out(aside, std::ios::binary);
-    out << text;
-    ASSERT_TRUE(out.good()) << "cannot write " << aside.string();
-  }
-  fs::rename(aside, path);
-}
-
 void run_fault_case(const FaultCase& c) {
   TempDir temp;
   const Path local = temp.path / c.local_app_data_name;
@@ -138,7 +89,8 @@ void run_fault_case(const FaultCase& c) {
   HostOptions options;
   options.env = local_app_data_env(local);
   options.file_size_limit = c.file_size_limit;
-  Answerer answerer(data / "inbox", data / "inbox-results", c.answer);
+  std::optional<ManagerPlayer> player;
+  if (c.answer) player.emplace(data / "inbox", data / "inbox-results", c.answer);
   HostSession host(options);
   for (const std::string& message : c.messages) host.send(message);
   std::vector<std::string> expected_replies;
@@ -156,7 +108,7 @@ void run_fault_case(const FaultCase& c) {
   EXPECT_EQ(run.errors, "");
   EXPECT_LT(run.exit_time, std::chrono::seconds(3)) << "the host did not end promptly";
 
-  const std::string id = answerer.id();
+  const std::string id = player ? player->id() : std::string();
   for (const auto& [name, expected] : c.files) {
     const std::string relative = replaced(name, "{id}", id);
     EXPECT_EQ(describe_path(data / relative), expected) << relative;

@@ -17,6 +17,7 @@
 #include "platform/child_process.h"
 #include "platform/fs.h"
 #include "support/bytes.h"
+#include "support/manager_player.h"
 #include "support/messages.h"
 
 namespace qlx::testing_support {
@@ -56,9 +57,6 @@ std::string per_browser_file(const std::vector<std::string>& entries);
 
 /// The entry that kPingEdge records.
 std::string edge_entry();
-
-/// Writes `text` to `path` so that it is whole from the moment it exists.
-void write_whole(const Path& path, const std::string& text);
 
 struct FaultCase {
   const char* name = "";
