@@ -19,9 +19,10 @@ namespace {
 namespace fs = std::filesystem;
 
 /// `json` followed by spaces up to `size` bytes.
-std::string padded(std::string json, std::size_t size) {
-  json.resize(size, ' ');
-  return json;
+std::string padded(std::string_view json, std::size_t size) {
+  std::string text(json);
+  text.append(size - json.size(), ' ');
+  return text;
 }
 
 /// A result object whose reply, with "launched":false, is `reply_size` bytes.
