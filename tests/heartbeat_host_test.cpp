@@ -12,7 +12,7 @@
 #include "support/files.h"
 #include "support/host_session.h"
 #include "support/messages.h"
-#include "support/unprivileged.h"
+#include "support/unwritable_file.h"
 
 namespace qlx::testing_support {
 namespace {
@@ -183,20 +183,16 @@ TEST_F(HeartbeatHost, UnwritableLegacyFileLeavesThePerBrowserFileAndTheReplyAlon
   const std::string before = R"({"chrome":[1,"a","b"]})";
   { std::ofstream(per_browser(), std::ios::binary) << before; }
   { std::ofstream(legacy(), std::ios::binary) << "{}"; }
-  std::filesystem::permissions(legacy(), std::filesystem::perms::owner_read |
-                                             std::filesystem::perms::group_read |
-                                             std::filesystem::perms::others_read);
+  const UnwritableFile unwritable(legacy());
   const HostRun done = run_host(frame_bytes(R"({"type":"ping","browser_id":"edge"})") +
                                     frame_bytes(R"({"type":"nope","browser_id":"edge"})"),
-                                without_permission_override(options()));
+                                for_unwritable_files(options()));
   EXPECT_EQ(done.replies(),
             (std::vector<std::string>{std::string(kPingReply), std::string(kUnknownTypeReply)}));
   EXPECT_EQ(done.exit_code, 0);
   EXPECT_EQ(done.errors, "");
   EXPECT_EQ(file_text(legacy()), "{}");
   EXPECT_EQ(file_text(per_browser()), before);
-  std::filesystem::permissions(legacy(), std::filesystem::perms::owner_write,
-                               std::filesystem::perm_options::add);
 }
 
 TEST_F(HeartbeatHost, ConcurrentFirstMessagesAllCreateTheDataDirectory) {

@@ -1,10 +1,18 @@
 #include <unistd.h>
 
-#include "support/unprivileged.h"
+#include <filesystem>
+
+#include "support/unwritable_file.h"
 
 namespace qlx::testing_support {
 
-HostOptions without_permission_override(HostOptions options) {
+namespace fs = std::filesystem;
+
+UnwritableFile::UnwritableFile(Path file) : file_(std::move(file)) {
+  fs::permissions(file_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+}
+
+HostOptions for_unwritable_files(HostOptions options) {
   if (::geteuid() != 0) return options;
   std::vector<std::string> arguments{"--bounding-set=-dac_override", "--",
                                      options.executable.string()};
