@@ -7,7 +7,9 @@
 
 #include "host/channel.h"
 #include "host/frame.h"
+#include "host/version.h"
 #include "support/case_name.h"
+#include "support/messages.h"
 
 namespace qlx {
 namespace {
@@ -71,10 +73,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(FrameReply, PingReplyIsFiftyFourBytesBehindItsLength) {
   Json reply = Json::object();
   reply["ok"] = true;
-  reply["version"] = "1.0.7";
+  reply["version"] = kHostVersion;
   reply["host"] = "com.velmont.qlx";
-  EXPECT_EQ(frame_reply(reply), std::string("\x36\0\0\0", 4) +
-                                    R"({"host":"com.velmont.qlx","ok":true,"version":"1.0.7"})");
+  EXPECT_EQ(frame_reply(reply), std::string("\x36\0\0\0", 4) + testing_support::ping_reply());
 }
 
 }  // namespace

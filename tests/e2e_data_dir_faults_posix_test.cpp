@@ -43,9 +43,8 @@ std::function<void(const Path&)> transfer_with(void (*make)(const Path&), bool p
   };
 }
 
-const std::string kChunk =
-    R"({"type":"blob_chunk","transfer_id":"tampered-1","data_base64":"QUJD"})";
-const std::string kEnd = R"({"type":"blob_end","transfer_id":"tampered-1"})";
+const std::string kChunk = chunk_message("tampered-1", "QUJD");
+const std::string kEnd = end_message("tampered-1");
 
 // A FIFO in place of any file: opening it must not block the host.
 INSTANTIATE_TEST_SUITE_P(
@@ -70,24 +69,24 @@ INSTANTIATE_TEST_SUITE_P(
                     FaultCase{.name = "PartialFile",
                               .setup = transfer_with([](const Path& p) { make_fifo(p); }, true),
                               .messages = {kChunk, kPingEdge},
-                              .replies = {error_text("not a regular file")},
+                              .replies = {error_reply("not a regular file")},
                               .files = {{"browser-transfers/tampered-1.part", kFifo}}},
                     FaultCase{.name = "PartialFileAtTheEnd",
                               .setup = transfer_with([](const Path& p) { make_fifo(p); }, true),
                               .messages = {kEnd, kPingEdge},
-                              .replies = {error_text("not a regular file")},
+                              .replies = {error_reply("not a regular file")},
                               .files = {{"browser-transfers/tampered-1.part", kFifo},
                                         {"inbox", kAbsent}}},
                     FaultCase{.name = "MetadataFile",
                               .setup = transfer_with([](const Path& p) { make_fifo(p); }, false),
                               .messages = {kEnd, kPingEdge},
-                              .replies = {error_text("not a regular file")},
+                              .replies = {error_reply("not a regular file")},
                               .files = {{"browser-transfers/tampered-1.part", "ABC"},
                                         {"browser-transfers/tampered-1.json", kFifo},
                                         {"inbox", kAbsent}}},
                     FaultCase{.name = "ResultFile",
                               .messages = {kDownload, kPingEdge},
-                              .replies = {error_text("not a regular file")},
+                              .replies = {error_reply("not a regular file")},
                               .files = {{"inbox/{id}.json", kDownloadRequest},
                                         {"inbox-results/{id}.json", kFifo}},
                               .answer = [](const Path& result) { make_fifo(result); }}),
@@ -109,19 +108,19 @@ INSTANTIATE_TEST_SUITE_P(
                     FaultCase{.name = "PartialFile",
                               .setup = transfer_with(link_to_zero, true),
                               .messages = {kEnd, kPingEdge},
-                              .replies = {error_text("not a regular file")},
+                              .replies = {error_reply("not a regular file")},
                               .files = {{"browser-transfers/tampered-1.part", kLink},
                                         {"inbox", kAbsent}}},
                     FaultCase{.name = "MetadataFile",
                               .setup = transfer_with(link_to_zero, false),
                               .messages = {kEnd, kPingEdge},
-                              .replies = {error_text("not a regular file")},
+                              .replies = {error_reply("not a regular file")},
                               .files = {{"browser-transfers/tampered-1.part", "ABC"},
                                         {"browser-transfers/tampered-1.json", kLink},
                                         {"inbox", kAbsent}}},
                     FaultCase{.name = "ResultFile",
                               .messages = {kDownload, kPingEdge},
-                              .replies = {error_text("not a regular file")},
+                              .replies = {error_reply("not a regular file")},
                               .files = {{"inbox/{id}.json", kDownloadRequest},
                                         {"inbox-results/{id}.json", kLink}},
                               .answer = [](const Path& result) { link_to_zero(result); }}),
@@ -156,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
                   .file_size_limit = 100},
         FaultCase{.name = "RequestFileIsDeleted",
                   .messages = {R"({"type":"add_download","url":")" + kLongUrl + R"("})", kPingEdge},
-                  .replies = {error_text("File too large (os error 27)")},
+                  .replies = {error_reply("File too large (os error 27)")},
                   .check = [](const Path& d) { EXPECT_TRUE(fs::is_empty(d / "inbox")); },
                   .file_size_limit = 4'096},
         FaultCase{
@@ -174,12 +173,12 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         FaultCase{.name = "Download",
                   .messages = {kPingEdge, kDownload, kPingEdge},
-                  .replies = {kPong, error_text("No local data directory")},
+                  .replies = {kPong, error_reply("No local data directory")},
                   .files = {{kLegacy, kAbsent}, {kPerBrowser, kAbsent}, {"inbox", kAbsent}},
                   .local_app_data_name = "local-\xff"},
         FaultCase{.name = "Transfer",
                   .messages = {R"({"type":"blob_begin","transfer_id":"not-utf-8"})", kPingEdge},
-                  .replies = {error_text("No local data directory")},
+                  .replies = {error_reply("No local data directory")},
                   .files = {{kLegacy, kAbsent}, {"browser-transfers", kAbsent}},
                   .local_app_data_name = "local-\xff"}),
     CaseName());

@@ -18,24 +18,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string begin_message(const std::string& id) {
-  return std::string(R"({"type":"blob_begin","transfer_id":")") + id + R"("})";
-}
-std::string chunk_message(const std::string& id, const std::string& base64) {
-  return std::string(R"({"type":"blob_chunk","transfer_id":")") + id + R"(","data_base64":")" +
-         base64 + R"("})";
-}
-std::string end_message(const std::string& id) {
-  return std::string(R"({"type":"blob_end","transfer_id":")") + id + R"("})";
-}
-std::string begun(const std::string& id) {
-  return std::string(R"({"ok":true,"transfer_id":")") + id + R"("})";
-}
-
 /// `json` followed by spaces up to `size` bytes.
-std::string padded(std::string json, std::size_t size) {
-  json.resize(size, ' ');
-  return json;
+std::string padded(std::string_view json, std::size_t size) {
+  std::string text(json);
+  text.append(size - json.size(), ' ');
+  return text;
 }
 
 /// A result object whose reply, with "launched":false, is `reply_size` bytes.
@@ -51,8 +38,24 @@ std::string array_of_ones(std::size_t count) {
   return text + "]";
 }
 
-std::function<void(const Path&)> answer_with(std::string text) {
-  return [text](const Path& result) { write_whole(result, text); };
+/// Plays a download manager that answers with `text` (built when it answers).
+std::function<void(const Path&)> answer_with(Bytes text) {
+  return [text](const Path& result) { write_whole(result, text.get()); };
+}
+
+/// Bytes that `make(size)` builds when the test runs.
+Bytes built(std::string (*make)(std::size_t), std::size_t size) {
+  return Bytes::built_by([make, size] { return make(size); });
+}
+
+/// An empty object followed by spaces up to `size` bytes.
+std::string padded_object(std::size_t size) {
+  return padded("{}", size);
+}
+
+/// The reply that relays a result of result_of_reply_size(size).
+std::string reply_of_size(std::size_t size) {
+  return std::string(R"({"launched":false,"x":")") + std::string(size - 25, 'a') + R"("})";
 }
 
 const std::string kChromeEntryJson =
@@ -95,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
                                              kBareMetadata);
                                   },
                               .messages = {chunk_message("tampered-1", "QUJD"), kPingEdge},
-                              .replies = {error_text("not a regular file")},
+                              .replies = {error_reply("not a regular file")},
                               .files = {{"browser-transfers/tampered-1.part", kDirectory},
                                         {"browser-transfers/tampered-1.json", kBareMetadata}}},
                     FaultCase{.name = "MetadataFileIsADirectory",
@@ -105,13 +108,13 @@ INSTANTIATE_TEST_SUITE_P(
                                     fs::create_directories(d / "browser-transfers/tampered-1.json");
                                   },
                               .messages = {end_message("tampered-1"), kPingEdge},
-                              .replies = {error_text("not a regular file")},
+                              .replies = {error_reply("not a regular file")},
                               .files = {{"browser-transfers/tampered-1.part", "ABC"},
                                         {"browser-transfers/tampered-1.json", kDirectory},
                                         {"inbox", kAbsent}}},
                     FaultCase{.name = "ResultFileIsADirectory",
                               .messages = {kDownload, kPingEdge},
-                              .replies = {error_text("not a regular file")},
+                              .replies = {error_reply("not a regular file")},
                               .files = {{"inbox/{id}.json", kDownloadRequest},
                                         {"inbox-results/{id}.json", kDirectory}},
                               .answer = [](const Path& result) { fs::create_directory(result); }}),
@@ -146,41 +149,39 @@ INSTANTIATE_TEST_SUITE_P(
                                  padded("{}", kMaxFileRead + 1));
                       },
                   .messages = {end_message("too-large-1"), kPingEdge},
-                  .replies = {error_text("file is larger than 16 MiB")},
+                  .replies = {error_reply("file is larger than 16 MiB")},
                   .files = {{"browser-transfers/too-large-1.part", ""}, {"inbox", kAbsent}}},
         FaultCase{
             .name = "ReplyOfExactlyTheLimitIsRelayed",
             .messages = {kDownload, kPingEdge},
-            .replies = {std::string(R"({"launched":false,"x":")") +
-                            std::string(kMaxReplyBytes - 25, 'a') + R"("})",
-                        kPong},
+            .replies = {built(reply_of_size, kMaxReplyBytes), kPong},
             .files = {{"inbox/{id}.json", kDownloadRequest}, {"inbox-results/{id}.json", kAbsent}},
-            .answer = answer_with(result_of_reply_size(kMaxReplyBytes))},
+            .answer = answer_with(built(result_of_reply_size, kMaxReplyBytes))},
         FaultCase{
             .name = "ReplyOneByteOverTheLimit",
             .messages = {kDownload, kPingEdge},
             .replies = {kHandoffTooLarge, kPong},
             .files = {{"inbox/{id}.json", kDownloadRequest}, {"inbox-results/{id}.json", kAbsent}},
-            .answer = answer_with(result_of_reply_size(kMaxReplyBytes + 1))},
+            .answer = answer_with(built(result_of_reply_size, kMaxReplyBytes + 1))},
         FaultCase{.name = "ArrayResultOverTheLimit",
                   .messages = {kDownload, kPingEdge},
                   .replies = {kHandoffTooLarge, kPong},
                   .files = {{"inbox-results/{id}.json", kAbsent}},
-                  .answer = answer_with(array_of_ones(kMaxReplyBytes / 2 + 1))},
+                  .answer = answer_with(built(array_of_ones, kMaxReplyBytes / 2 + 1))},
         FaultCase{
             .name = "ResultFileOver16MiBIsNotRead",
             .messages = {kDownload, kPingEdge},
             .replies = {kHandoffTooLarge, kPong},
             .files = {{"inbox/{id}.json", kDownloadRequest}, {"inbox-results/{id}.json", kAbsent}},
-            .answer = answer_with(padded("{}", kMaxFileRead + 1))},
+            .answer = answer_with(built(padded_object, kMaxFileRead + 1))},
         FaultCase{
             .name = "ImportResultOverTheLimit",
             .messages = {begin_message("large-import"), end_message("large-import"), kPingEdge},
-            .replies = {begun("large-import"), kImportTooLarge, kPong},
+            .replies = {begun_reply("large-import"), kImportTooLarge, kPong},
             .files = {{"browser-transfers/large-import.part", ""},
                       {"browser-transfers/large-import.json", kAbsent},
                       {"inbox-results/{id}.json", kAbsent}},
-            .answer = answer_with(result_of_reply_size(kMaxReplyBytes + 1))}),
+            .answer = answer_with(built(result_of_reply_size, kMaxReplyBytes + 1))}),
     CaseName());
 
 // A partial file without its metadata file was handed to the download manager.
@@ -191,7 +192,7 @@ INSTANTIATE_TEST_SUITE_P(
             .name = "PartialWithoutMetadataIsKept",
             .setup = [](const Path& d) { put_file(d / "browser-transfers/held-over.part", "ABC"); },
             .messages = {begin_message("held-over"), kPingEdge},
-            .replies = {error_text("browser transfer was already handed over")},
+            .replies = {error_reply("browser transfer was already handed over")},
             .files = {{"browser-transfers/held-over.part", "ABC"},
                       {"browser-transfers/held-over.json", kAbsent}}},
         FaultCase{.name = "OpenTransferStartsOver",
@@ -201,22 +202,22 @@ INSTANTIATE_TEST_SUITE_P(
                         put_file(d / "browser-transfers/still-open.json", "{}");
                       },
                   .messages = {begin_message("still-open"), kPingEdge},
-                  .replies = {begun("still-open"), kPong},
+                  .replies = {begun_reply("still-open"), kPong},
                   .files = {{"browser-transfers/still-open.part", ""},
                             {"browser-transfers/still-open.json", kBareMetadata}}},
         FaultCase{
             .name = "MetadataWithoutPartialStartsOver",
             .setup = [](const Path& d) { put_file(d / "browser-transfers/half-gone.json", "{}"); },
             .messages = {begin_message("half-gone"), kPingEdge},
-            .replies = {begun("half-gone"), kPong},
+            .replies = {begun_reply("half-gone"), kPong},
             .files = {{"browser-transfers/half-gone.part", ""},
                       {"browser-transfers/half-gone.json", kBareMetadata}}},
         FaultCase{.name = "BeginAgainAfterTheHandover",
                   .messages = {begin_message("handed-over"), chunk_message("handed-over", "QUJD"),
                                end_message("handed-over"), begin_message("handed-over"), kPingEdge},
-                  .replies = {begun("handed-over"), R"({"ok":true,"received":3})",
+                  .replies = {begun_reply("handed-over"), R"({"ok":true,"received":3})",
                               R"({"launched":false,"ok":true})",
-                              error_text("browser transfer was already handed over")},
+                              error_reply("browser transfer was already handed over")},
                   .files = {{"browser-transfers/handed-over.part", "ABC"},
                             {"browser-transfers/handed-over.json", kAbsent},
                             {"inbox-results/{id}.json", kAbsent}},

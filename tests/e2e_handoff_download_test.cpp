@@ -7,6 +7,7 @@
 #include "host/frame.h"
 #include "support/case_name.h"
 #include "support/host_session.h"
+#include "support/messages.h"
 #include "support/stand_in.h"
 
 namespace qlx {
@@ -15,11 +16,11 @@ namespace {
 using testing_support::file_names;
 using testing_support::HostSession;
 using testing_support::kManagerNames;
+using testing_support::kPing;
 using testing_support::ManagerInstall;
+using testing_support::ping_reply;
 
 constexpr const char* kDownload = R"({"type":"add_download","url":"https://a.example/f.zip"})";
-constexpr const char* kPing = R"({"type":"ping"})";
-constexpr const char* kPong = R"({"host":"com.velmont.qlx","ok":true,"version":"1.0.7"})";
 constexpr const char* kStandInObject = R"({"launched":true,"ok":true,"received":"add_download"})";
 
 struct RelayCase {
@@ -38,7 +39,7 @@ TEST_P(AddDownloadRelay, RepliesWithTheManagersAnswerAndGoesOn) {
   install.add_manager(kManagerNames[0]);
   const auto run = testing_support::run_host(frame_bytes(c.message) + frame_bytes(kPing),
                                              install.options(c.settings));
-  EXPECT_EQ(run.replies(), (std::vector<std::string>{c.reply, kPong}));
+  EXPECT_EQ(run.replies(), (std::vector<std::string>{c.reply, ping_reply()}));
   EXPECT_EQ(run.errors, "");
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(file_names(install.inbox()).size(), 1u) << "the answered request stays";
@@ -106,7 +107,7 @@ TEST(AddDownload, RefusedUrlWritesNothingAndStartsNothing) {
       install.options());
   EXPECT_EQ(run.replies(),
             (std::vector<std::string>{R"({"error":"Only HTTP/HTTPS URLs are allowed","ok":false})",
-                                      kPong}));
+                                      ping_reply()}));
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_FALSE(path_exists(install.inbox()));
   EXPECT_FALSE(path_exists(install.results()));

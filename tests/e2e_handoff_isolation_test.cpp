@@ -6,6 +6,7 @@
 #include <string>
 
 #include "support/host_session.h"
+#include "support/messages.h"
 #include "support/stand_in.h"
 
 namespace qlx {
@@ -25,8 +26,8 @@ TEST(ManagerIsolation, ChattyLingeringManagerNeitherCorruptsNorHoldsTheStream) {
   EXPECT_EQ(host.read_reply(), R"({"launched":true,"ok":true})");
   host.send(R"({"type":"add_download","url":"https://a.example/"})");
   EXPECT_EQ(host.read_reply(), R"({"launched":true,"ok":true,"received":"add_download"})");
-  host.send(R"({"type":"ping"})");
-  EXPECT_EQ(host.read_reply(), R"({"host":"com.velmont.qlx","ok":true,"version":"1.0.7"})");
+  host.send(testing_support::kPing);
+  EXPECT_EQ(host.read_reply(), testing_support::ping_reply());
 
   // The host's stdout ends with the host, though both managers still run.
   const auto run = host.finish();

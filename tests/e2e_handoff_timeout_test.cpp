@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "support/host_session.h"
+#include "support/messages.h"
 #include "support/stand_in.h"
 
 namespace qlx {
@@ -23,8 +24,8 @@ TEST(HandoffTimeoutSlow, UnansweredDownloadTimesOutAfter35SecondsAndWithdrawsIts
   EXPECT_EQ(testing_support::file_names(install.inbox()), std::vector<std::string>{});
   EXPECT_EQ(testing_support::file_names(install.results()), std::vector<std::string>{});
   // The loop goes on after a timeout.
-  host.send(R"({"type":"ping"})");
-  EXPECT_EQ(host.read_reply(), R"({"host":"com.velmont.qlx","ok":true,"version":"1.0.7"})");
+  host.send(testing_support::kPing);
+  EXPECT_EQ(host.read_reply(), testing_support::ping_reply());
   const auto run = host.finish();
   EXPECT_EQ(run.errors, "");
   EXPECT_EQ(run.exit_code, 0);

@@ -2,30 +2,23 @@
 // which copies the file it is handed (QLX_STAND_IN_IMPORT_TO).
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <optional>
 #include <string>
 
 #include "platform/fs.h"
+#include "support/files.h"
 #include "support/host_session.h"
 #include "support/stand_in.h"
 
 namespace qlx {
 namespace {
 
+using testing_support::file_text;
 using testing_support::HostSession;
 using testing_support::kManagerNames;
 using testing_support::ManagerInstall;
 
-std::string file_or_marker(const Path& path) {
-  auto text = read_file(path);
-  return text ? *text : "<unreadable: " + text.error().text + ">";
-}
-
 TEST(E2eTransferManager, ImportedFileIsLeftAloneByAChunkAfterTheHandover) {
-#ifdef SIGPIPE
-  std::signal(SIGPIPE, SIG_IGN);  // the host ends before reading the ping
-#endif
   ManagerInstall install;
   install.add_manager(kManagerNames[0]);
   const Path imported = install.temp.path / "imported.bin";
@@ -38,7 +31,7 @@ TEST(E2eTransferManager, ImportedFileIsLeftAloneByAChunkAfterTheHandover) {
   EXPECT_EQ(host.read_reply(), R"({"ok":true,"received":3})");
   EXPECT_EQ(host.read_reply(), R"({"ok":true,"received":5})");
   EXPECT_EQ(host.read_reply(), R"({"launched":true,"ok":true,"received":"import_browser_file"})");
-  EXPECT_EQ(file_or_marker(imported), "ABCDEFGH");
+  EXPECT_EQ(file_text(imported), "ABCDEFGH");
 
   host.send(R"({"type":"blob_chunk","transfer_id":"to-the-manager","data_base64":"SUpL"})");
   host.send(R"({"type":"ping"})");
@@ -47,9 +40,9 @@ TEST(E2eTransferManager, ImportedFileIsLeftAloneByAChunkAfterTheHandover) {
   const auto run = host.finish();
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.errors, "");
-  EXPECT_EQ(file_or_marker(imported), "ABCDEFGH");
-  EXPECT_EQ(file_or_marker(testing_support::data_dir_under(install.local_app_data) /
-                           "browser-transfers" / "to-the-manager.part"),
+  EXPECT_EQ(file_text(imported), "ABCDEFGH");
+  EXPECT_EQ(file_text(testing_support::data_dir_under(install.local_app_data) /
+                      "browser-transfers" / "to-the-manager.part"),
             "ABCDEFGH");
   EXPECT_TRUE(install.wait_for_exits(1));
 }

@@ -3,62 +3,39 @@
 // import needs an answer.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "host/frame.h"
 #include "platform/error.h"
 #include "platform/fs.h"
+#include "support/files.h"
 #include "support/host_session.h"
+#include "support/manager_player.h"
+#include "support/messages.h"
 
 namespace qlx {
 namespace {
 
+using testing_support::AnsweredRequest;
+using testing_support::begin_message;
+using testing_support::begun_reply;
+using testing_support::chunk_message;
 using testing_support::data_dir_under;
+using testing_support::end_message;
+using testing_support::error_reply;
+using testing_support::file_text;
 using testing_support::HostOptions;
 using testing_support::HostRun;
 using testing_support::HostSession;
+using testing_support::kPing;
 using testing_support::local_app_data_env;
+using testing_support::ManagerPlayer;
+using testing_support::ping_reply;
+using testing_support::received_reply;
 using testing_support::TempDir;
-
-constexpr std::string_view kPing = R"({"type":"ping"})";
-constexpr std::string_view kPong = R"({"host":"com.velmont.qlx","ok":true,"version":"1.0.7"})";
-
-std::string begin_message(std::string_view id, std::string_view more = "") {
-  return R"({"type":"blob_begin","transfer_id":")" + std::string(id) + "\"" + std::string(more) +
-         "}";
-}
-
-std::string chunk_message(std::string_view id, std::string_view base64) {
-  return R"({"type":"blob_chunk","transfer_id":")" + std::string(id) + R"(","data_base64":")" +
-         std::string(base64) + "\"}";
-}
-
-std::string end_message(std::string_view id, std::string_view more = "") {
-  return R"({"type":"blob_end","transfer_id":")" + std::string(id) + "\"" + std::string(more) + "}";
-}
-
-std::string begun(std::string_view id) {
-  return R"({"ok":true,"transfer_id":")" + std::string(id) + "\"}";
-}
-
-std::string received(std::size_t bytes) {
-  return R"({"ok":true,"received":)" + std::to_string(bytes) + "}";
-}
-
-std::string error(std::string_view text) {
-  return R"({"error":")" + std::string(text) + R"(","ok":false})";
-}
-
-/// The file's bytes, or a marker that cannot be mistaken for content.
-std::string content(const Path& path) {
-  auto text = read_file(path);
-  return text ? *text : "<unreadable: " + text.error().text + ">";
-}
+using testing_support::write_whole;
 
 /// `text` as a JSON string (the paths here hold no control characters).
 std::string json_string(std::string_view text) {
@@ -72,14 +49,6 @@ std::string json_string(std::string_view text) {
 
 class E2eTransfer : public testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    // A host that ended on a failure has closed its stdin: writing the
-    // messages queued behind it must give an error, not end the test.
-#ifdef SIGPIPE
-    std::signal(SIGPIPE, SIG_IGN);
-#endif
-  }
-
   TempDir local;
   Path data = data_dir_under(local.path);
   Path transfers = data / "browser-transfers";
@@ -98,40 +67,21 @@ class E2eTransfer : public testing::Test {
     return testing_support::run_host(input, options());
   }
 
-  Path partial(std::string_view id) const {
-    return transfers / (std::string(id) + ".part");
-  }
-  Path metadata(std::string_view id) const {
-    return transfers / (std::string(id) + ".json");
-  }
+  Path partial(std::string_view id) const { return transfers / (std::string(id) + ".part"); }
+  Path metadata(std::string_view id) const { return transfers / (std::string(id) + ".json"); }
 
   /// Plays the download manager for the one import request that `id`'s
-  /// blob_end is writing: waits until the request file is complete (the
-  /// host deletes the metadata file only after writing it), answers it with
-  /// `result` and takes the request away.  Returns the request's bytes.
+  /// blob_end writes: answers it with `result` and takes the request away.
+  /// Returns the request's bytes.
   std::string answer_import(std::string_view id, std::string_view result) const {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (path_exists(metadata(id))) {
-      if (std::chrono::steady_clock::now() > deadline) {
-        ADD_FAILURE() << "no import request for " << id;
-        return {};
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ManagerPlayer player(
+        inbox, results,
+        [result](const Path& result_file) { write_whole(result_file, std::string(result)); },
+        AnsweredRequest::kTakenAway);
+    const std::string request = player.wait();
+    if (!request.empty()) {
+      EXPECT_TRUE(std::filesystem::is_empty(inbox)) << "more than one request for " << id;
     }
-    std::vector<Path> requests;
-    for (const auto& entry : std::filesystem::directory_iterator(inbox)) {
-      requests.push_back(entry.path());
-    }
-    if (requests.size() != 1) {
-      ADD_FAILURE() << requests.size() << " request files in the inbox";
-      return {};
-    }
-    const std::string request = content(requests[0]);
-    // Whole from the moment it exists: written aside, then renamed.
-    const Path staged = results / "staged.tmp";
-    EXPECT_TRUE(write_file(staged, result));
-    std::filesystem::rename(staged, results / requests[0].filename());
-    (void)remove_file(requests[0]);
     return request;
   }
 
@@ -171,7 +121,7 @@ TEST_F(E2eTransfer, InvalidTransferIdsEndTheHostAndCreateNothing) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
     const HostRun host = run({c.message, std::string(kPing)});
-    EXPECT_EQ(host.replies(), std::vector<std::string>{error("invalid browser transfer id")});
+    EXPECT_EQ(host.replies(), std::vector<std::string>{error_reply("invalid browser transfer id")});
     expect_clean_exit(host);
     EXPECT_FALSE(path_exists(data / "browser-transfers"));
     EXPECT_FALSE(path_exists(local.path / "escaped"));
@@ -193,14 +143,14 @@ TEST_F(E2eTransfer, BeginWritesTheMetadataFileAndAnEmptyPartialFile) {
       begin_message("size-string", R"(,"size":"12","filename":7,"referrer":null)"),
       begin_message("size-largest", R"(,"size":18446744073709551615)"),
   });
-  EXPECT_EQ(host.replies(),
-            (std::vector<std::string>{begun(id8), begun(id80), begun("size-negative"),
-                                      begun("size-fraction"), begun("size-whole-double"),
-                                      begun("size-exponent"), begun("size-string"),
-                                      begun("size-largest")}));
+  EXPECT_EQ(host.replies(), (std::vector<std::string>{
+                                begun_reply(id8), begun_reply(id80), begun_reply("size-negative"),
+                                begun_reply("size-fraction"), begun_reply("size-whole-double"),
+                                begun_reply("size-exponent"), begun_reply("size-string"),
+                                begun_reply("size-largest")}));
   expect_clean_exit(host);
 
-  EXPECT_EQ(content(metadata(id8)),
+  EXPECT_EQ(file_text(metadata(id8)),
             "{\n  \"content_type\": \"text/plain\",\n  \"expected_size\": 0,\n"
             "  \"filename\": \"../x/y.txt\",\n  \"referrer\": \"https://example.com/\",\n"
             "  \"source_url\": \"blob:https://example.com/1\"\n}");
@@ -211,10 +161,10 @@ TEST_F(E2eTransfer, BeginWritesTheMetadataFileAndAnEmptyPartialFile) {
                                 std::string("size-whole-double"), std::string("size-exponent"),
                                 std::string("size-string")}) {
     SCOPED_TRACE(id);
-    EXPECT_EQ(content(metadata(id)), all_null);
-    EXPECT_EQ(content(partial(id)), "");
+    EXPECT_EQ(file_text(metadata(id)), all_null);
+    EXPECT_EQ(file_text(partial(id)), "");
   }
-  EXPECT_EQ(content(metadata("size-largest")),
+  EXPECT_EQ(file_text(metadata("size-largest")),
             "{\n  \"content_type\": null,\n  \"expected_size\": 18446744073709551615,\n"
             "  \"filename\": null,\n  \"referrer\": null,\n  \"source_url\": null\n}");
 }
@@ -231,10 +181,11 @@ TEST_F(E2eTransfer, ChunksAppendTheirBytesInArrivalOrder) {
       R"({"type":"blob_chunk","transfer_id":"transfer-1","data_base64":["QUJD"]})",
   });
   EXPECT_EQ(host.replies(),
-            (std::vector<std::string>{begun(id), received(3), received(3), received(2), received(0),
-                                      received(0), received(0)}));
+            (std::vector<std::string>{begun_reply(id), received_reply(3), received_reply(3),
+                                      received_reply(2), received_reply(0), received_reply(0),
+                                      received_reply(0)}));
   expect_clean_exit(host);
-  EXPECT_EQ(content(partial(id)), "ABCDEFGH");
+  EXPECT_EQ(file_text(partial(id)), "ABCDEFGH");
 }
 
 TEST_F(E2eTransfer, BeginAgainDiscardsTheBytesAndMetadataSoFar) {
@@ -244,10 +195,11 @@ TEST_F(E2eTransfer, BeginAgainDiscardsTheBytesAndMetadataSoFar) {
       chunk_message(id, "QUJD"),
       begin_message(id, R"(,"content_type":"image/png")"),
   });
-  EXPECT_EQ(host.replies(), (std::vector<std::string>{begun(id), received(3), begun(id)}));
+  EXPECT_EQ(host.replies(),
+            (std::vector<std::string>{begun_reply(id), received_reply(3), begun_reply(id)}));
   expect_clean_exit(host);
-  EXPECT_EQ(content(partial(id)), "");
-  EXPECT_EQ(content(metadata(id)),
+  EXPECT_EQ(file_text(partial(id)), "");
+  EXPECT_EQ(file_text(metadata(id)),
             "{\n  \"content_type\": \"image/png\",\n  \"expected_size\": null,\n"
             "  \"filename\": null,\n  \"referrer\": null,\n  \"source_url\": null\n}");
 }
@@ -262,11 +214,12 @@ TEST_F(E2eTransfer, TwoInterleavedTransfersEachGetTheirOwnChunks) {
       chunk_message("second-one", "QQ=="),
   });
   EXPECT_EQ(host.replies(),
-            (std::vector<std::string>{begun("first-one"), begun("second-one"), received(3),
-                                      received(3), received(2), received(1)}));
+            (std::vector<std::string>{begun_reply("first-one"), begun_reply("second-one"),
+                                      received_reply(3), received_reply(3), received_reply(2),
+                                      received_reply(1)}));
   expect_clean_exit(host);
-  EXPECT_EQ(content(partial("first-one")), "ABCGH");
-  EXPECT_EQ(content(partial("second-one")), "DEFA");
+  EXPECT_EQ(file_text(partial("first-one")), "ABCGH");
+  EXPECT_EQ(file_text(partial("second-one")), "DEFA");
 }
 
 TEST_F(E2eTransfer, ChunkTextOfNineHundredThousandSymbolsIsTheLimit) {
@@ -275,10 +228,10 @@ TEST_F(E2eTransfer, ChunkTextOfNineHundredThousandSymbolsIsTheLimit) {
   const HostRun host = run({begin_message(id), chunk_message(id, std::string(900'000, 'A')),
                             chunk_message(id, std::string(900'001, '!')), std::string(kPing)});
   EXPECT_EQ(host.replies(),
-            (std::vector<std::string>{begun(id), received(675'000),
-                                      error("browser transfer chunk is too large")}));
+            (std::vector<std::string>{begun_reply(id), received_reply(675'000),
+                                      error_reply("browser transfer chunk is too large")}));
   expect_clean_exit(host);
-  EXPECT_EQ(content(partial(id)), std::string(675'000, '\0'));
+  EXPECT_EQ(file_text(partial(id)), std::string(675'000, '\0'));
 }
 
 TEST_F(E2eTransfer, UndecodableChunksEndTheHostAndAppendNothing) {
@@ -300,17 +253,18 @@ TEST_F(E2eTransfer, UndecodableChunksEndTheHostAndAppendNothing) {
     SCOPED_TRACE(c.base64);
     const HostRun host = run({begin_message(id), chunk_message(id, "QUJD"),
                               chunk_message(id, c.base64), std::string(kPing)});
-    EXPECT_EQ(host.replies(), (std::vector<std::string>{begun(id), received(3), error(c.failure)}));
+    EXPECT_EQ(host.replies(), (std::vector<std::string>{begun_reply(id), received_reply(3),
+                                                        error_reply(c.failure)}));
     expect_clean_exit(host);
-    EXPECT_EQ(content(partial(id)), "ABC");
+    EXPECT_EQ(file_text(partial(id)), "ABC");
   }
 }
 
 TEST_F(E2eTransfer, ChunkForANeverBegunIdEndsTheHostAndCreatesNothing) {
   // An undecodable chunk is reported before the missing partial file.
   HostRun host = run({chunk_message("never-begun", "QQ"), std::string(kPing)});
-  EXPECT_EQ(host.replies(),
-            std::vector<std::string>{error("invalid browser transfer chunk: Invalid padding")});
+  EXPECT_EQ(host.replies(), std::vector<std::string>{
+                                error_reply("invalid browser transfer chunk: Invalid padding")});
   expect_clean_exit(host);
 
   // Without even a transfers directory.
@@ -323,8 +277,8 @@ TEST_F(E2eTransfer, ChunkForANeverBegunIdEndsTheHostAndCreatesNothing) {
   // Beside another transfer: the system's file-not-found text.
   host =
       run({begin_message("other-one"), chunk_message("never-begun", "QUJD"), std::string(kPing)});
-  EXPECT_EQ(host.replies(),
-            (std::vector<std::string>{begun("other-one"), error(system_failure(2).text)}));
+  EXPECT_EQ(host.replies(), (std::vector<std::string>{begun_reply("other-one"),
+                                                      error_reply(system_failure(2).text)}));
   expect_clean_exit(host);
   EXPECT_FALSE(path_exists(partial("never-begun")));
   EXPECT_FALSE(path_exists(metadata("never-begun")));
@@ -338,21 +292,21 @@ TEST_F(E2eTransfer, EndHandsTheFileOverAndRelaysTheResult) {
   host.send(chunk_message(id, "QUJD"));
   host.send(chunk_message(id, "REVGR0g="));
   host.send(end_message(id, R"(,"source":"from-end")"));
-  EXPECT_EQ(host.read_reply(), begun(id));
-  EXPECT_EQ(host.read_reply(), received(3));
-  EXPECT_EQ(host.read_reply(), received(5));
+  EXPECT_EQ(host.read_reply(), begun_reply(id));
+  EXPECT_EQ(host.read_reply(), received_reply(3));
+  EXPECT_EQ(host.read_reply(), received_reply(5));
   const std::string request = answer_import(id, R"({"ok": true, "launched": true, "path": "x"})");
   EXPECT_EQ(request, expected_request(id, R"("text/plain")", R"("notes.txt")", "null",
                                       R"("from-end")", "null"));
   EXPECT_EQ(host.read_reply(), R"({"launched":false,"ok":true,"path":"x"})");
   EXPECT_FALSE(path_exists(metadata(id)));
-  EXPECT_EQ(content(partial(id)), "ABCDEFGH");
+  EXPECT_EQ(file_text(partial(id)), "ABCDEFGH");
   EXPECT_TRUE(std::filesystem::is_empty(results));
 
   // A transfer begun without "size" and fed nothing is handed over too.
   host.send(begin_message("empty-file"));
   host.send(end_message("empty-file"));
-  EXPECT_EQ(host.read_reply(), begun("empty-file"));
+  EXPECT_EQ(host.read_reply(), begun_reply("empty-file"));
   EXPECT_EQ(answer_import("empty-file", "[1, 2]"),
             expected_request("empty-file", "null", "null", "null", "null", "null"));
   EXPECT_EQ(host.read_reply(), "[1,2]");
@@ -370,7 +324,7 @@ TEST_F(E2eTransfer, EndHandsTheFileOverAndRelaysTheResult) {
     SCOPED_TRACE(c.result);
     host.send(begin_message("relayed-result"));
     host.send(end_message("relayed-result"));
-    EXPECT_EQ(host.read_reply(), begun("relayed-result"));
+    EXPECT_EQ(host.read_reply(), begun_reply("relayed-result"));
     answer_import("relayed-result", c.result);
     EXPECT_EQ(host.read_reply(), c.reply);
     // The manager takes the file away; only then may the id begin again.
@@ -380,10 +334,10 @@ TEST_F(E2eTransfer, EndHandsTheFileOverAndRelaysTheResult) {
   // A handed-over transfer cannot be ended again.
   host.send(end_message(id));
   host.send(std::string(kPing));
-  EXPECT_EQ(host.read_reply(), error("browser transfer was not started"));
+  EXPECT_EQ(host.read_reply(), error_reply("browser transfer was not started"));
   EXPECT_EQ(host.read_reply(), std::nullopt);  // the ping behind it is never answered
   expect_clean_exit(host.finish());
-  EXPECT_EQ(content(partial(id)), "ABCDEFGH");
+  EXPECT_EQ(file_text(partial(id)), "ABCDEFGH");
 }
 
 TEST_F(E2eTransfer, ChunkAfterTheHandoverEndsTheHostAndLeavesTheFileAlone) {
@@ -392,28 +346,28 @@ TEST_F(E2eTransfer, ChunkAfterTheHandoverEndsTheHostAndLeavesTheFileAlone) {
   host.send(begin_message(id));
   host.send(chunk_message(id, "QUJD"));
   host.send(end_message(id));
-  EXPECT_EQ(host.read_reply(), begun(id));
-  EXPECT_EQ(host.read_reply(), received(3));
+  EXPECT_EQ(host.read_reply(), begun_reply(id));
+  EXPECT_EQ(host.read_reply(), received_reply(3));
   answer_import(id, R"({"ok":true})");
   EXPECT_EQ(host.read_reply(), R"({"launched":false,"ok":true})");
   host.send(chunk_message(id, "REVG"));
   host.send(std::string(kPing));
-  EXPECT_EQ(host.read_reply(), error("browser transfer was not started"));
+  EXPECT_EQ(host.read_reply(), error_reply("browser transfer was not started"));
   EXPECT_EQ(host.read_reply(), std::nullopt);  // the ping behind it is never answered
   expect_clean_exit(host.finish());
-  EXPECT_EQ(content(partial(id)), "ABC");
+  EXPECT_EQ(file_text(partial(id)), "ABC");
 }
 
 TEST_F(E2eTransfer, SizeMismatchKeepsTheTransferReceiving) {
   const std::string id = "sized-three";
   HostRun host = run({begin_message(id, R"(,"size":3)"), chunk_message(id, "QUJDRA=="),
                       end_message(id), std::string(kPing)});
-  EXPECT_EQ(host.replies(),
-            (std::vector<std::string>{begun(id), received(4),
-                                      error("browser transfer size mismatch: expected 3 bytes, "
+  EXPECT_EQ(host.replies(), (std::vector<std::string>{
+                                begun_reply(id), received_reply(4),
+                                error_reply("browser transfer size mismatch: expected 3 bytes, "
                                             "received 4")}));
   expect_clean_exit(host);
-  EXPECT_EQ(content(partial(id)), "ABCD");
+  EXPECT_EQ(file_text(partial(id)), "ABCD");
   EXPECT_TRUE(path_exists(metadata(id)));
   EXPECT_FALSE(path_exists(inbox));
 
@@ -422,8 +376,8 @@ TEST_F(E2eTransfer, SizeMismatchKeepsTheTransferReceiving) {
   again.send(begin_message(id, R"(,"size":3)"));
   again.send(chunk_message(id, "QUJD"));
   again.send(end_message(id));
-  EXPECT_EQ(again.read_reply(), begun(id));
-  EXPECT_EQ(again.read_reply(), received(3));
+  EXPECT_EQ(again.read_reply(), begun_reply(id));
+  EXPECT_EQ(again.read_reply(), received_reply(3));
   EXPECT_EQ(answer_import(id, R"({"ok":true})"),
             expected_request(id, "null", "null", "null", "null", "null"));
   EXPECT_EQ(again.read_reply(), R"({"launched":false,"ok":true})");
@@ -433,8 +387,9 @@ TEST_F(E2eTransfer, SizeMismatchKeepsTheTransferReceiving) {
 TEST_F(E2eTransfer, EndForANeverBegunIdWritesNoRequest) {
   const HostRun host =
       run({begin_message("other-one"), end_message("never-begun"), std::string(kPing)});
-  EXPECT_EQ(host.replies(), (std::vector<std::string>{begun("other-one"),
-                                                      error("browser transfer was not started")}));
+  EXPECT_EQ(host.replies(),
+            (std::vector<std::string>{begun_reply("other-one"),
+                                      error_reply("browser transfer was not started")}));
   expect_clean_exit(host);
   EXPECT_FALSE(path_exists(inbox));
 }
@@ -447,15 +402,15 @@ TEST_F(E2eTransfer, SlowImportWithoutAnswerTimesOutAndTheHostGoesOn) {
   host.send(end_message(id));
   host.send(std::string(kPing));
   host.send(end_message(id));
-  EXPECT_EQ(host.read_reply(), begun(id));
-  EXPECT_EQ(host.read_reply(), received(3));
+  EXPECT_EQ(host.read_reply(), begun_reply(id));
+  EXPECT_EQ(host.read_reply(), received_reply(3));
   EXPECT_EQ(host.read_reply(),
-            error("QLX did not confirm the browser-generated file within 35 seconds"));
+            error_reply("QLX did not confirm the browser-generated file within 35 seconds"));
   EXPECT_TRUE(std::filesystem::is_empty(inbox));
   EXPECT_FALSE(path_exists(metadata(id)));
-  EXPECT_EQ(content(partial(id)), "ABC");
-  EXPECT_EQ(host.read_reply(), kPong);
-  EXPECT_EQ(host.read_reply(), error("browser transfer was not started"));
+  EXPECT_EQ(file_text(partial(id)), "ABC");
+  EXPECT_EQ(host.read_reply(), ping_reply());
+  EXPECT_EQ(host.read_reply(), error_reply("browser transfer was not started"));
   expect_clean_exit(host.finish());
 }
 

@@ -12,8 +12,8 @@
 #include "handoff/submit_handoff.h"
 #include "store/data_dir.h"
 #include "support/case_name.h"
-#include "support/fault_case.h"
 #include "support/host_session.h"
+#include "support/manager_player.h"
 #include "support/scoped_env.h"
 #include "support/stand_in.h"
 

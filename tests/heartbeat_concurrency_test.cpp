@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <map>
 #include <set>
 #include <string>
@@ -12,23 +11,19 @@
 #include <vector>
 
 #include "identity/heartbeat_table.h"
+#include "support/files.h"
 #include "support/host_session.h"
+#include "support/messages.h"
 
 namespace qlx::testing_support {
 namespace {
 
-constexpr std::string_view kPingReply = R"({"host":"com.velmont.qlx","ok":true,"version":"1.0.7"})";
 constexpr int kMessagesPerHost = 300;
 
 std::uint64_t now_ms() {
   return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                         std::chrono::system_clock::now().time_since_epoch())
                                         .count());
-}
-
-std::string read_whole(const Path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 /// A ping from `key` whose version tells the messages apart: "v<index>".
@@ -62,7 +57,7 @@ TEST(HeartbeatConcurrency, FiveHostsLoseNoEntry) {
   // an entry that an earlier whole file had.
   std::thread sampler([&] {
     while (running.load()) {
-      const auto table = read_heartbeat_table(read_whole(table_file));
+      const auto table = read_heartbeat_table(file_text(table_file));
       if (!table) {
         ++torn;
         continue;
@@ -82,7 +77,7 @@ TEST(HeartbeatConcurrency, FiveHostsLoseNoEntry) {
         const bool last = i == kMessagesPerHost - 1;
         if (last) logs[h].last_sent_ms = now_ms();
         session.send(message(keys[h], i));
-        if (session.read_reply() == kPingReply) ++logs[h].replies;
+        if (session.read_reply() == ping_reply()) ++logs[h].replies;
         if (last) logs[h].last_reply_ms = now_ms();
       }
       session.finish();
@@ -93,7 +88,7 @@ TEST(HeartbeatConcurrency, FiveHostsLoseNoEntry) {
   sampler.join();
 
   EXPECT_EQ(vanished, 0) << samples << " whole samples, " << torn << " torn";
-  const auto table = read_heartbeat_table(read_whole(table_file));
+  const auto table = read_heartbeat_table(file_text(table_file));
   ASSERT_TRUE(table);
   EXPECT_EQ(table->size(), keys.size());
   for (std::size_t h = 0; h < keys.size(); ++h) {

@@ -9,24 +9,20 @@
 
 #include "host/frame.h"
 #include "support/case_name.h"
+#include "support/files.h"
 #include "support/host_session.h"
+#include "support/messages.h"
+#include "support/unwritable_file.h"
 
 namespace qlx::testing_support {
 namespace {
 
-constexpr std::string_view kPingReply = R"({"host":"com.velmont.qlx","ok":true,"version":"1.0.7"})";
-constexpr std::string_view kUnknownType = R"({"error":"Unknown message type","ok":false})";
+const std::string kPingReply = ping_reply();
 
 std::uint64_t now_ms() {
   return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                         std::chrono::system_clock::now().time_since_epoch())
                                         .count());
-}
-
-std::string content(const Path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return "<missing>";
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 constexpr std::string_view kTimestampMember = "\"timestamp_ms\": ";
@@ -113,7 +109,7 @@ TEST_P(BrowserStandIn, ProcessChainNamesTheBrowserOverTheMessage) {
   EXPECT_EQ(done.exit_code, 0);
   EXPECT_EQ(done.errors, "");
 
-  const std::string legacy_file = content(legacy());
+  const std::string legacy_file = file_text(legacy());
   const std::uint64_t stamp = timestamp_in(legacy_file);
   EXPECT_GE(stamp + 5, before);  // clocks of two processes, rounded apiece
   EXPECT_LE(stamp, after + 5);
@@ -127,7 +123,7 @@ TEST_P(BrowserStandIn, ProcessChainNamesTheBrowserOverTheMessage) {
   table += std::to_string(stamp);
   table += ",\n    \"extension_id\": \"kbmhoaelpgdjcnfiebkalmcgopdhjnie\",\n    ";
   table += "\"extension_version\": \"3.1\"\n  }\n}";
-  EXPECT_EQ(content(per_browser()), table);
+  EXPECT_EQ(file_text(per_browser()), table);
 }
 
 INSTANTIATE_TEST_SUITE_P(Launchers, BrowserStandIn,
@@ -138,10 +134,10 @@ INSTANTIATE_TEST_SUITE_P(Launchers, BrowserStandIn,
 TEST_F(HeartbeatHost, EveryDecodedMessageRefreshesTheLegacyFile) {
   HostSession session(options());
   const std::vector<std::pair<std::string, std::string>> steps{
-      {R"({"type":"nope","source":"one","extension_version":"1"})", std::string(kUnknownType)},
-      {R"({"source":"two","browser_id":"opera"})", std::string(kUnknownType)},
-      {R"([{"source":"three"}])", std::string(kUnknownType)},
-      {R"("ping")", std::string(kUnknownType)},
+      {R"({"type":"nope","source":"one","extension_version":"1"})", std::string(kUnknownTypeReply)},
+      {R"({"source":"two","browser_id":"opera"})", std::string(kUnknownTypeReply)},
+      {R"([{"source":"three"}])", std::string(kUnknownTypeReply)},
+      {R"("ping")", std::string(kUnknownTypeReply)},
       {R"({"type":"ping","source":5})", std::string(kPingReply)},
   };
   const std::vector<std::string> expected_legacy{
@@ -153,7 +149,7 @@ TEST_F(HeartbeatHost, EveryDecodedMessageRefreshesTheLegacyFile) {
     std::filesystem::remove(legacy());  // so that what is there was written now
     session.send(steps[i].first);
     EXPECT_EQ(session.read_reply(), steps[i].second);
-    EXPECT_EQ(without_timestamp(content(legacy())), expected_legacy[i]);
+    EXPECT_EQ(without_timestamp(file_text(legacy())), expected_legacy[i]);
     if (i == 0) {
       EXPECT_FALSE(std::filesystem::exists(per_browser()));
     }
@@ -162,8 +158,8 @@ TEST_F(HeartbeatHost, EveryDecodedMessageRefreshesTheLegacyFile) {
   EXPECT_EQ(done.exit_code, 0);
   EXPECT_EQ(done.errors, "");
   // Only the Opera message had a browser.
-  EXPECT_NE(content(per_browser()).find(entry_start("opera")), std::string::npos);
-  EXPECT_EQ(content(per_browser()).find("\"chrome\""), std::string::npos);
+  EXPECT_NE(file_text(per_browser()).find(entry_start("opera")), std::string::npos);
+  EXPECT_EQ(file_text(per_browser()).find("\"chrome\""), std::string::npos);
 }
 
 TEST_F(HeartbeatHost, WithoutADataDirectoryPingIsStillAnsweredAndNothingIsWritten) {
@@ -182,38 +178,21 @@ TEST_F(HeartbeatHost, WithoutADataDirectoryPingIsStillAnsweredAndNothingIsWritte
   EXPECT_TRUE(std::filesystem::is_empty(app_data_.path));
 }
 
-/// Makes `file` impossible for this user to write: read-only, or, where the
-/// user is allowed to write read-only files anyway (root), a directory in its
-/// place.  Returns which of the two it is.
-std::string make_unwritable(const Path& file) {
-  { std::ofstream(file, std::ios::binary) << "{}"; }
-  std::filesystem::permissions(file, std::filesystem::perms::owner_read |
-                                         std::filesystem::perms::group_read |
-                                         std::filesystem::perms::others_read);
-  if (!std::ofstream(file, std::ios::binary | std::ios::app)) return "read-only file";
-  std::filesystem::permissions(file, std::filesystem::perms::owner_write,
-                               std::filesystem::perm_options::add);
-  std::filesystem::remove(file);
-  std::filesystem::create_directory(file);
-  return "directory (read-only files are writable for this user)";
-}
-
 TEST_F(HeartbeatHost, UnwritableLegacyFileLeavesThePerBrowserFileAndTheReplyAlone) {
   std::filesystem::create_directories(data_dir());
   const std::string before = R"({"chrome":[1,"a","b"]})";
   { std::ofstream(per_browser(), std::ios::binary) << before; }
-  const std::string kind = make_unwritable(legacy());
-  SCOPED_TRACE("legacy file: " + kind);
+  { std::ofstream(legacy(), std::ios::binary) << "{}"; }
+  const UnwritableFile unwritable(legacy());
   const HostRun done = run_host(frame_bytes(R"({"type":"ping","browser_id":"edge"})") +
                                     frame_bytes(R"({"type":"nope","browser_id":"edge"})"),
-                                options());
+                                for_unwritable_files(options()));
   EXPECT_EQ(done.replies(),
-            (std::vector<std::string>{std::string(kPingReply), std::string(kUnknownType)}));
+            (std::vector<std::string>{std::string(kPingReply), std::string(kUnknownTypeReply)}));
   EXPECT_EQ(done.exit_code, 0);
   EXPECT_EQ(done.errors, "");
-  EXPECT_EQ(content(per_browser()), before);
-  std::filesystem::permissions(legacy(), std::filesystem::perms::owner_write,
-                               std::filesystem::perm_options::add);
+  EXPECT_EQ(file_text(legacy()), "{}");
+  EXPECT_EQ(file_text(per_browser()), before);
 }
 
 TEST_F(HeartbeatHost, ConcurrentFirstMessagesAllCreateTheDataDirectory) {
@@ -240,7 +219,7 @@ TEST_F(HeartbeatHost, ConcurrentFirstMessagesAllCreateTheDataDirectory) {
     }
     for (auto& h : hosts) EXPECT_EQ(h->read_reply(), kPingReply);
     for (auto& h : hosts) EXPECT_EQ(h->finish().errors, "");
-    const std::string table = content(data_dir_under(local) / "extension-heartbeats-v2.json");
+    const std::string table = file_text(data_dir_under(local) / "extension-heartbeats-v2.json");
     for (const char* key : keys) {
       EXPECT_NE(table.find(entry_start(key)), std::string::npos) << key;
     }

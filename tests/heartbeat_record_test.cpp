@@ -8,6 +8,7 @@
 
 #include "base/json.h"
 #include "identity/heartbeats.h"
+#include "platform/clock.h"
 #include "platform/file_lock.h"
 #include "support/case_name.h"
 #include "support/temp_dir.h"
@@ -162,7 +163,8 @@ TEST_F(HeartbeatFiles, UnwritablePerBrowserFileStillWritesTheLegacyFile) {
 
 TEST_F(HeartbeatFiles, ClockBefore1970IsZero) {
   const auto message = parse_json("{}");
-  record_heartbeats_in(dir_, *message, kOpera, [] { return std::uint64_t{0}; });
+  // The system clock read 1969-12-31T00:00:00Z.
+  record_heartbeats_in(dir_, *message, kOpera, [] { return posix_time_to_unix_ms(-86'400, 0); });
   EXPECT_EQ(content(legacy()),
             legacy_text("\"opera\"", "\"kbmhoaelpgdjcnfiebkalmcgopdhjnie\"", "null", "null", "0"));
   EXPECT_EQ(content(per_browser()), "{\n" + entry_text("opera", "0", kId, "legacy") + "\n}");

@@ -4,11 +4,14 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/known_folder.h"
 #include "store/data_dir.h"
 #include "store/join_path.h"
+#include "support/host_session.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace qlx {
@@ -24,18 +27,31 @@ TEST(JoinPath, InsertsOneSeparator) {
 }
 
 TEST(DataDir, SubdirectoriesHangBelowTheDataDirectory) {
-  const auto dir = data_dir();
-  if (!dir) {
-    EXPECT_EQ(dir.error().text, "No local data directory");
-    EXPECT_EQ(inbox_dir().error().text, "No local data directory");
-    return;
-  }
+  ScratchDir scratch;
+  const testing_support::ScopedEnv env(testing_support::local_app_data_env(scratch.path));
   const auto folder = local_app_data_folder();
-  ASSERT_TRUE(folder);
+  ASSERT_TRUE(folder) << folder.error().text;
+  EXPECT_EQ(*folder, scratch.path);
+  const auto dir = data_dir();
+  ASSERT_TRUE(dir) << dir.error().text;
   EXPECT_EQ(*dir, join_path(join_path(*folder, "Velmont"), "QLX"));
   EXPECT_EQ(*browser_transfers_dir(), join_path(*dir, "browser-transfers"));
   EXPECT_EQ(*inbox_dir(), join_path(*dir, "inbox"));
   EXPECT_EQ(*inbox_results_dir(), join_path(*dir, "inbox-results"));
+}
+
+TEST(DataDir, WithoutALocalApplicationDataFolderEveryPathFails) {
+  const testing_support::ScopedEnv env(testing_support::no_local_app_data_env());
+  const std::pair<const char*, Result<Path>> paths[] = {
+      {"data_dir", data_dir()},
+      {"browser_transfers_dir", browser_transfers_dir()},
+      {"inbox_dir", inbox_dir()},
+      {"inbox_results_dir", inbox_results_dir()},
+  };
+  for (const auto& [name, path] : paths) {
+    ASSERT_FALSE(path) << name << " gave " << path->string();
+    EXPECT_EQ(path.error().text, "No local data directory") << name;
+  }
 }
 
 TEST(EnsureDir, CreatesEveryMissingParentAndAcceptsExistingOnes) {

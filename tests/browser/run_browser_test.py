@@ -313,9 +313,9 @@ class Checks:
         return ok
 
 
-def expected_steps(transfer_id, file_size):
+def expected_steps(transfer_id, file_size, host_version):
     steps = [
-        ("ping", {"host": HOST_NAME, "ok": True, "version": "1.0.7"}),
+        ("ping", {"host": HOST_NAME, "ok": True, "version": host_version}),
         ("unknown type", {"error": "Unknown message type", "ok": False}),
         ("open_app", {"launched": True, "ok": True}),
         # The stand-in answers {"launched": "stand-in", ...}; the host puts its own "launched".
@@ -330,7 +330,7 @@ def expected_steps(transfer_id, file_size):
     return steps
 
 
-def run(browser_class, bin_dir, keep):
+def run(browser_class, bin_dir, host_version, keep):
     executable = find_program(browser_class.program)
     if executable is None:
         print(f"FAIL {browser_class.program} is not installed (scripts/bootstrap installs it)")
@@ -345,7 +345,7 @@ def run(browser_class, bin_dir, keep):
     checks = Checks()
     scratch = Path(tempfile.mkdtemp(prefix=f"qlx-{browser_class.name}-test-"))
     try:
-        run_in(scratch, bin_dir, browser_class, executable, checks, started)
+        run_in(scratch, bin_dir, host_version, browser_class, executable, checks, started)
     except Exception:
         checks.check("the driver ran to its end", False, traceback.format_exc())
     finally:
@@ -358,7 +358,7 @@ def run(browser_class, bin_dir, keep):
     return 0 if checks.failed == 0 else 1
 
 
-def run_in(scratch, bin_dir, browser_class, executable, checks, started):
+def run_in(scratch, bin_dir, host_version, browser_class, executable, checks, started):
     """Lays out `scratch`, runs the browser session and checks what it left."""
     layout = Layout(scratch)
     browser_kind = browser_class(scratch)
@@ -422,7 +422,7 @@ def run_in(scratch, bin_dir, browser_class, executable, checks, started):
 
         report = runner.report or {"steps": []}
         got = [(s["label"], s["reply"]) for s in report["steps"]]
-        want = expected_steps(transfer_id, file_size)
+        want = expected_steps(transfer_id, file_size, host_version)
         checks.check("the session sent every message", [g[0] for g in got] == [w[0] for w in want],
                      f"{[g[0] for g in got]}")
         for (label, reply), (_, expected) in zip(got, want):
@@ -513,9 +513,11 @@ def main():
                         help="the browser to run the session in")
     parser.add_argument("--bin-dir", type=Path, required=True,
                         help="the build's bin folder (host, stand-in, qlx-host-register)")
+    parser.add_argument("--host-version", required=True,
+                        help="the version the built host answers ping with")
     parser.add_argument("--keep", action="store_true", help="keep the scratch folder")
     args = parser.parse_args()
-    return run(BROWSERS[args.browser], args.bin_dir.resolve(), args.keep)
+    return run(BROWSERS[args.browser], args.bin_dir.resolve(), args.host_version, args.keep)
 
 
 if __name__ == "__main__":

@@ -1,12 +1,10 @@
 #include "support/fault_case.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
-#include <thread>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -17,42 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-/// Plays the download manager for one request: waits for the first request
-/// file in `inbox` and calls `answer` with its result path.
-struct Answerer {
-  std::atomic<bool> stop{false};
-  std::mutex mutex;
-  std::string request_id;
-  std::thread thread;
-
-  Answerer(const Path& inbox, const Path& results, const std::function<void(const Path&)>& answer) {
-    if (!answer) return;
-    thread = std::thread([this, inbox, results, answer] {
-      while (!stop) {
-        std::error_code error;
-        for (const auto& entry : fs::directory_iterator(inbox, error)) {
-          if (entry.path().extension() != ".json") continue;
-          {
-            std::lock_guard<std::mutex> hold(mutex);
-            request_id = entry.path().stem().string();
-          }
-          answer(results / entry.path().filename());
-          return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      }
-    });
-  }
-  ~Answerer() {
-    stop = true;
-    if (thread.joinable()) thread.join();
-  }
-  std::string id() {
-    std::lock_guard<std::mutex> hold(mutex);
-    return request_id;
-  }
-};
-
 std::string replaced(std::string text, const std::string& what, const std::string& with) {
   for (std::size_t at = text.find(what); at != std::string::npos;
        at = text.find(what, at + with.size())) {
@@ -62,10 +24,6 @@ std::string replaced(std::string text, const std::string& what, const std::strin
 }
 
 }  // namespace
-
-std::string error_text(const std::string& text) {
-  return std::string(R"({"error":")") + text + R"(","ok":false})";
-}
 
 std::string legacy_after_ping_edge() {
   return "{\n  \"browser_id\": \"edge\",\n  \"extension_id\": "
@@ -121,17 +79,6 @@ void put_file(const Path& path, const std::string& bytes) {
   ASSERT_TRUE(out.good()) << "cannot write " << path.string();
 }
 
-void write_whole(const Path& path, const std::string& text) {
-  Path aside = path;
-  aside += ".writing";
-  {
-    std::ofstream out(aside, std::ios::binary);
-    out << text;
-    ASSERT_TRUE(out.good()) << "cannot write " << aside.string();
-  }
-  fs::rename(aside, path);
-}
-
 void run_fault_case(const FaultCase& c) {
   TempDir temp;
   const Path local = temp.path / c.local_app_data_name;
@@ -142,23 +89,26 @@ void run_fault_case(const FaultCase& c) {
   HostOptions options;
   options.env = local_app_data_env(local);
   options.file_size_limit = c.file_size_limit;
-  Answerer answerer(data / "inbox", data / "inbox-results", c.answer);
+  std::optional<ManagerPlayer> player;
+  if (c.answer) player.emplace(data / "inbox", data / "inbox-results", c.answer);
   HostSession host(options);
   for (const std::string& message : c.messages) host.send(message);
+  std::vector<std::string> expected_replies;
+  for (const Bytes& reply : c.replies) expected_replies.push_back(reply.get());
   std::vector<std::string> replies;
-  while (replies.size() < c.replies.size()) {
+  while (replies.size() < expected_replies.size()) {
     auto reply = host.read_reply();
     if (!reply) break;
     replies.push_back(std::move(*reply));
   }
   const HostRun run = host.finish();
   for (std::string& late : run.replies()) replies.push_back(std::move(late));
-  EXPECT_EQ(replies, c.replies);
+  EXPECT_EQ(replies, expected_replies);
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.errors, "");
   EXPECT_LT(run.exit_time, std::chrono::seconds(3)) << "the host did not end promptly";
 
-  const std::string id = answerer.id();
+  const std::string id = player ? player->id() : std::string();
   for (const auto& [name, expected] : c.files) {
     const std::string relative = replaced(name, "{id}", id);
     EXPECT_EQ(describe_path(data / relative), expected) << relative;

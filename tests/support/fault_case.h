@@ -16,6 +16,9 @@
 
 #include "child_process/child_process.h"
 #include "platform/fs.h"
+#include "support/bytes.h"
+#include "support/manager_player.h"
+#include "support/messages.h"
 
 namespace qlx::testing_support {
 
@@ -33,7 +36,7 @@ std::string describe_path(const Path& path);
 std::string with_timestamps_as_t(std::string text);
 
 inline constexpr const char* kPingEdge = R"({"type":"ping","browser_id":"edge"})";
-inline constexpr const char* kPong = R"({"host":"com.velmont.qlx","ok":true,"version":"1.0.7"})";
+inline const std::string kPong = ping_reply();
 inline constexpr const char* kDownload =
     R"({"type":"add_download","url":"https://a.example/f.zip"})";
 /// The request file of kDownload.
@@ -43,9 +46,6 @@ inline constexpr const char* kDownloadRequest =
 inline constexpr const char* kBareMetadata =
     "{\n  \"content_type\": null,\n  \"expected_size\": null,\n  \"filename\": null,\n"
     "  \"referrer\": null,\n  \"source_url\": null\n}";
-
-/// {"error":<text>,"ok":false}
-std::string error_text(const std::string& text);
 
 /// The legacy heartbeat file after kPingEdge (time stamp "T").
 std::string legacy_after_ping_edge();
@@ -58,16 +58,13 @@ std::string per_browser_file(const std::vector<std::string>& entries);
 /// The entry that kPingEdge records.
 std::string edge_entry();
 
-/// Writes `text` to `path` so that it is whole from the moment it exists.
-void write_whole(const Path& path, const std::string& text);
-
 struct FaultCase {
   const char* name = "";
   /// Prepares the data directory (it exists, empty, when this runs).
   std::function<void(const Path& data_dir)> setup = {};
   std::vector<std::string> messages = {};
   /// Every reply, in order; the host must end after the last one.
-  std::vector<std::string> replies = {};
+  std::vector<Bytes> replies = {};
   /// Paths below the data directory and what describe_path() says of them
   /// afterwards.  "{id}" in a path stands for the request id answered.
   std::vector<std::pair<std::string, std::string>> files = {};
