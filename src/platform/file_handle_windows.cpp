@@ -1,6 +1,7 @@
 #include "platform/file_handle_windows.h"
 
 #include "platform/error.h"
+#include "platform/held_file_windows.h"
 
 namespace qlx {
 
@@ -14,13 +15,17 @@ HANDLE Handle::release() {
   return h;
 }
 
-Result<RegularFile> open_regular_file(const Path& path, DWORD access, DWORD disposition) {
-  RegularFile file{Handle(CreateFileW(path.c_str(), access,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr)),
-                   0};
+Result<RegularFile> open_regular_file(const Path& path, DWORD access, DWORD disposition,
+                                      WhenHeld when) {
+  HANDLE opened = INVALID_HANDLE_VALUE;
+  const DWORD code = retry_while_held(when, [&]() -> DWORD {
+    opened =
+        CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return opened != INVALID_HANDLE_VALUE ? ERROR_SUCCESS : GetLastError();
+  });
+  RegularFile file{Handle(opened), 0};
   if (!file.handle.valid()) {
-    const DWORD code = GetLastError();
     // A directory refuses to open as a file with "access denied".
     if (code == ERROR_ACCESS_DENIED) {
       const DWORD attributes = GetFileAttributesW(path.c_str());

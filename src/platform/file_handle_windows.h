@@ -10,6 +10,7 @@
 
 #include "base/failure.h"
 #include "platform/fs.h"
+#include "platform/held_file.h"
 
 namespace qlx {
 
@@ -36,7 +37,9 @@ struct RegularFile {
 /// Opens `path` with `access` and `disposition`, sharing it fully, and
 /// refuses what the system does not call a disk file (GetFileType): "not a
 /// regular file", as for a directory.  Other failures give the system text.
-Result<RegularFile> open_regular_file(const Path& path, DWORD access, DWORD disposition);
+/// A file that another program holds is waited out as `when` says.
+Result<RegularFile> open_regular_file(const Path& path, DWORD access, DWORD disposition,
+                                      WhenHeld when = WhenHeld::kFail);
 
 /// Where write_all() writes when given no offset: at the handle's position
 /// (the end, for a handle opened for appending only).

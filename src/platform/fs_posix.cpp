@@ -36,13 +36,14 @@ Result<std::uint64_t> file_size(const Path& path) {
   return static_cast<std::uint64_t>(info.st_size);
 }
 
-Result<void> write_file(const Path& path, std::string_view bytes) {
+Result<void> write_file(const Path& path, std::string_view bytes, WhenHeld) {
   auto file = open_regular_file(path, O_WRONLY | O_CREAT | O_TRUNC, 0600);
   if (!file) return fail(std::move(file.error()));
   return write_all(file->fd.value, bytes);
 }
 
-Result<std::optional<std::string>> read_file_up_to(const Path& path, std::uint64_t max_bytes) {
+Result<std::optional<std::string>> read_file_up_to(const Path& path, std::uint64_t max_bytes,
+                                                   WhenHeld) {
   auto file = open_regular_file(path, O_RDONLY);
   if (!file) return fail(std::move(file.error()));
   const int fd = file->fd.value;
@@ -56,7 +57,7 @@ Result<std::optional<std::string>> read_file_up_to(const Path& path, std::uint64
                       });
 }
 
-Result<void> remove_file(const Path& path) {
+Result<void> remove_file(const Path& path, WhenHeld) {
   if (::unlink(path.c_str()) != 0) return fail(last_system_failure());
   return {};
 }
@@ -65,7 +66,7 @@ AppendFile::~AppendFile() {
   if (native >= 0) ::close(static_cast<int>(native));
 }
 
-Result<AppendFile> open_for_append(const Path& path) {
+Result<AppendFile> open_for_append(const Path& path, WhenHeld) {
   auto file = open_regular_file(path, O_WRONLY | O_APPEND);
   if (!file) return fail(std::move(file.error()));
   return AppendFile(file->fd.release());

@@ -4,6 +4,7 @@
 #include "platform/error.h"
 #include "platform/file_handle_windows.h"
 #include "platform/fs.h"
+#include "platform/held_file_windows.h"
 #include "platform/utf16_windows.h"
 
 namespace qlx {
@@ -50,14 +51,15 @@ Result<std::uint64_t> file_size(const Path& path) {
   return (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
 }
 
-Result<void> write_file(const Path& path, std::string_view bytes) {
-  auto file = open_regular_file(path, GENERIC_WRITE, CREATE_ALWAYS);
+Result<void> write_file(const Path& path, std::string_view bytes, WhenHeld when) {
+  auto file = open_regular_file(path, GENERIC_WRITE, CREATE_ALWAYS, when);
   if (!file) return fail(std::move(file.error()));
   return write_all(file->handle.value, bytes);
 }
 
-Result<std::optional<std::string>> read_file_up_to(const Path& path, std::uint64_t max_bytes) {
-  auto file = open_regular_file(path, GENERIC_READ, OPEN_EXISTING);
+Result<std::optional<std::string>> read_file_up_to(const Path& path, std::uint64_t max_bytes,
+                                                   WhenHeld when) {
+  auto file = open_regular_file(path, GENERIC_READ, OPEN_EXISTING, when);
   if (!file) return fail(std::move(file.error()));
   const HANDLE handle = file->handle.value;
   return read_bounded(file->size, max_bytes,
@@ -70,8 +72,10 @@ Result<std::optional<std::string>> read_file_up_to(const Path& path, std::uint64
                       });
 }
 
-Result<void> remove_file(const Path& path) {
-  if (!DeleteFileW(path.c_str())) return fail(last_system_failure());
+Result<void> remove_file(const Path& path, WhenHeld when) {
+  const DWORD code = retry_while_held(
+      when, [&]() -> DWORD { return DeleteFileW(path.c_str()) ? ERROR_SUCCESS : GetLastError(); });
+  if (code != ERROR_SUCCESS) return fail(system_failure(code));
   return {};
 }
 
@@ -79,9 +83,9 @@ AppendFile::~AppendFile() {
   if (native != -1) CloseHandle(reinterpret_cast<HANDLE>(native));
 }
 
-Result<AppendFile> open_for_append(const Path& path) {
+Result<AppendFile> open_for_append(const Path& path, WhenHeld when) {
   // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end.
-  auto file = open_regular_file(path, FILE_APPEND_DATA | SYNCHRONIZE, OPEN_EXISTING);
+  auto file = open_regular_file(path, FILE_APPEND_DATA | SYNCHRONIZE, OPEN_EXISTING, when);
   if (!file) return fail(std::move(file.error()));
   return AppendFile(reinterpret_cast<std::intptr_t>(file->handle.release()));
 }
