@@ -26,12 +26,12 @@ constexpr auto kLockTimeout = std::chrono::milliseconds(1000);
 /// written anew without being read whole.
 constexpr std::uint64_t kMaxPerBrowserFile = 1024 * 1024;
 
-HeartbeatTable load_table(const Path& file) {
-  // A missing file fails to open like an unreadable one (or one that is no
-  // regular file, or too large): all start afresh.
-  auto text = read_file_up_to(file, kMaxPerBrowserFile);
-  if (!text || !*text || !is_valid_utf8(**text)) return {};
-  auto table = read_heartbeat_table(**text);
+/// The table of the per-browser file's content: empty when the file was
+/// missing (created empty), is larger than the bound (nullopt), is not UTF-8
+/// or breaks the reading rules.
+HeartbeatTable table_of(const std::optional<std::string>& text) {
+  if (!text || !is_valid_utf8(*text)) return {};
+  auto table = read_heartbeat_table(*text);
   if (!table) return {};
   return std::move(*table);
 }
@@ -75,12 +75,18 @@ void record_heartbeats_in(const Path& dir, const Json& message, std::optional<Br
     return;
   }
   if (!browser) return;
-  const Path per_browser = join_path(dir, kPerBrowserFile);
-  HeartbeatTable table = load_table(per_browser);
-  table.insert_or_assign(std::string(browser_key_text(*browser)),
-                         BrowserHeartbeatV2{timestamp, facts.extension_id,
-                                            facts.extension_version.value_or("legacy")});
-  (void)rewrite_file(per_browser, heartbeat_table_text(table));
+  // Read and rewritten through one handle.  A file that exists but cannot be
+  // opened or read (an I/O error, refused permission, another program's share
+  // mode) keeps its entries: it is left alone for this message.
+  (void)edit_file(join_path(dir, kPerBrowserFile), kMaxPerBrowserFile,
+                  [&](const std::optional<std::string>& text) {
+                    HeartbeatTable table = table_of(text);
+                    table.insert_or_assign(
+                        std::string(browser_key_text(*browser)),
+                        BrowserHeartbeatV2{timestamp, facts.extension_id,
+                                           facts.extension_version.value_or("legacy")});
+                    return heartbeat_table_text(table);
+                  });
 }
 
 void record_heartbeats(const Json& message, std::optional<BrowserKey> browser) {

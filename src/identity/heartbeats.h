@@ -37,8 +37,10 @@ void record_heartbeats(const Json& message, std::optional<BrowserKey> browser);
 /// second is waited for it, else nothing is written): reads the clock once;
 /// rewrites "extension-heartbeat.json" in place; when that worked and
 /// `browser` is known, reads "extension-heartbeats-v2.json" (starting afresh
-/// when it is missing, unreadable, not UTF-8 or malformed), puts the browser's
-/// entry ("legacy" when the message has no version) and rewrites it in place.
+/// when it is missing, over 1 MiB, not UTF-8 or malformed; left alone when it
+/// exists but cannot be opened or read), puts the browser's entry ("legacy"
+/// when the message has no version) and rewrites it in place.  Both files
+/// parse at every instant (see rewrite_file()).
 void record_heartbeats_in(const Path& dir, const Json& message, std::optional<BrowserKey> browser,
                           std::uint64_t (*now_ms)());
 

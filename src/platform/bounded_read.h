@@ -39,6 +39,10 @@ Result<std::optional<std::string>> read_bounded(std::uint64_t size, std::uint64_
           std::min<std::uint64_t>(max_bytes, std::max(total, 2 * content.capacity()))));
     }
     content.append(chunk, *got);
+    // A regular file reads short only at its end: once the length it had
+    // when it was opened is read, a short read saves asking for the end.
+    if (*got < room && content.size() >= size)
+      return std::optional<std::string>(std::move(content));
   }
 }
 

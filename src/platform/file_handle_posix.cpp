@@ -1,5 +1,3 @@
-#include "platform/file_handle_posix.h"
-
 #include <cerrno>
 
 #include <fcntl.h>
@@ -7,56 +5,79 @@
 #include <unistd.h>
 
 #include "platform/error.h"
+#include "platform/file_handle.h"
 
 namespace qlx {
+namespace {
 
-Fd::~Fd() {
-  if (value >= 0) ::close(value);
+int open_flags(FileAccess access) {
+  switch (access) {
+    case FileAccess::kRead:
+      return O_RDONLY;
+    case FileAccess::kLock:
+      return O_RDONLY | O_CREAT;
+    case FileAccess::kReadWriteOrCreate:
+      return O_RDWR | O_CREAT;
+    case FileAccess::kWriteOrCreate:
+      return O_WRONLY | O_CREAT;
+    case FileAccess::kTruncate:
+      return O_WRONLY | O_CREAT | O_TRUNC;
+    case FileAccess::kAppend:
+      return O_WRONLY | O_APPEND;
+  }
+  return O_RDONLY;
 }
 
-int Fd::release() {
-  const int fd = value;
-  value = -1;
-  return fd;
+int fd_of(const NativeHandle& file) {
+  return static_cast<int>(file.value);
 }
 
-Result<RegularFile> open_regular_file(const Path& path, int flags, mode_t mode) {
+}  // namespace
+
+Result<RegularFile> open_regular_file(const Path& path, FileAccess access, WhenHeld) {
+  const int flags = open_flags(access);
   int fd;
-  while ((fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, mode)) < 0) {
+  while ((fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0600)) < 0) {
     if (errno == EINTR) continue;
     // Only what is not a regular file is refused so: a FIFO without a reader
     // or a socket opened for writing (ENXIO), a directory opened for writing.
     if (errno == ENXIO || errno == EISDIR) return fail(kNotRegularFile);
     return fail(last_system_failure());
   }
-  RegularFile file{Fd(fd), 0};
+  RegularFile file{NativeHandle(fd), 0};
   struct stat info;
   if (::fstat(fd, &info) != 0) return fail(last_system_failure());
   if (!S_ISREG(info.st_mode)) return fail(kNotRegularFile);
-  // F_SETFL takes only the status flags (O_APPEND here) of `flags`.
-  if (::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) return fail(last_system_failure());
+  // A lock file is never read or written, so O_NONBLOCK may stay.  F_SETFL
+  // takes only the status flags (O_APPEND here) of `flags`.
+  if (access != FileAccess::kLock && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) {
+    return fail(last_system_failure());
+  }
   file.size = static_cast<std::uint64_t>(info.st_size);
   return file;
 }
 
-Result<void> write_all(int fd, std::string_view bytes, std::int64_t offset) {
-  while (!bytes.empty()) {
-    const ssize_t put = offset == kAtPosition
-                            ? ::write(fd, bytes.data(), bytes.size())
-                            : ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return fail(last_system_failure());
-    }
-    if (put == 0) return fail("failed to write whole buffer");
-    bytes.remove_prefix(static_cast<std::size_t>(put));
-    if (offset != kAtPosition) offset += put;
+Result<std::size_t> read_some(const NativeHandle& file, char* buffer, std::size_t room) {
+  for (;;) {
+    const ssize_t got = ::read(fd_of(file), buffer, room);
+    if (got >= 0) return static_cast<std::size_t>(got);
+    if (errno != EINTR) return fail(last_system_failure());
   }
-  return {};
 }
 
-Result<void> set_file_length(int fd, std::uint64_t size) {
-  while (::ftruncate(fd, static_cast<off_t>(size)) != 0) {
+Result<std::size_t> write_some(const NativeHandle& file, std::string_view bytes,
+                               std::int64_t offset) {
+  for (;;) {
+    const ssize_t put = offset == kAtPosition ? ::write(fd_of(file), bytes.data(), bytes.size())
+                                              : ::pwrite(fd_of(file), bytes.data(), bytes.size(),
+                                                         static_cast<off_t>(offset));
+    if (put >= 0) return static_cast<std::size_t>(put);
+    if (errno != EINTR) return fail(last_system_failure());
+  }
+}
+
+Result<void> set_file_length(const NativeHandle& file, std::uint64_t size) {
+  while (::ftruncate(fd_of(file), static_cast<off_t>(size)) != 0) {
     if (errno != EINTR) return fail(last_system_failure());
   }
   return {};

@@ -1,10 +1,10 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 
 #include "base/failure.h"
 #include "platform/fs.h"
+#include "platform/native_handle.h"
 
 namespace qlx {
 
@@ -13,13 +13,7 @@ namespace qlx {
 /// file's content stays empty, and nobody who reads or writes other files is
 /// ever blocked by it.
 struct FileLock {
-  std::intptr_t native = -1;  // a descriptor or a HANDLE
-  FileLock() = default;
-  explicit FileLock(std::intptr_t n) : native(n) {}
-  FileLock(FileLock&& other) noexcept : native(other.native) { other.native = -1; }
-  FileLock& operator=(FileLock&&) = delete;
-  FileLock(const FileLock&) = delete;
-  ~FileLock();
+  NativeHandle handle;
 };
 
 enum class LockOutcome {

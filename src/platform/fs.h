@@ -8,6 +8,7 @@
 
 #include "base/failure.h"
 #include "platform/held_file.h"
+#include "platform/native_handle.h"
 
 namespace qlx {
 
@@ -61,13 +62,7 @@ Result<void> remove_file(const Path& path, WhenHeld when = WhenHeld::kFail);
 
 /// A file opened for appending only; closed when the record goes out of scope.
 struct AppendFile {
-  std::intptr_t native = -1;  // a descriptor or a HANDLE
-  AppendFile() = default;
-  explicit AppendFile(std::intptr_t n) : native(n) {}
-  AppendFile(AppendFile&& other) noexcept : native(other.native) { other.native = -1; }
-  AppendFile& operator=(AppendFile&&) = delete;
-  AppendFile(const AppendFile&) = delete;
-  ~AppendFile();
+  NativeHandle handle;
 };
 
 /// Opens an existing regular file for appending; never creates or truncates

@@ -5,9 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/bounded_read.h"
 #include "platform/error.h"
-#include "platform/file_handle_posix.h"
 #include "platform/fs.h"
 
 namespace qlx {
@@ -36,44 +34,9 @@ Result<std::uint64_t> file_size(const Path& path) {
   return static_cast<std::uint64_t>(info.st_size);
 }
 
-Result<void> write_file(const Path& path, std::string_view bytes, WhenHeld) {
-  auto file = open_regular_file(path, O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (!file) return fail(std::move(file.error()));
-  return write_all(file->fd.value, bytes);
-}
-
-Result<std::optional<std::string>> read_file_up_to(const Path& path, std::uint64_t max_bytes,
-                                                   WhenHeld) {
-  auto file = open_regular_file(path, O_RDONLY);
-  if (!file) return fail(std::move(file.error()));
-  const int fd = file->fd.value;
-  return read_bounded(file->size, max_bytes,
-                      [fd](char* buffer, std::size_t room) -> Result<std::size_t> {
-                        for (;;) {
-                          const ssize_t got = ::read(fd, buffer, room);
-                          if (got >= 0) return static_cast<std::size_t>(got);
-                          if (errno != EINTR) return fail(last_system_failure());
-                        }
-                      });
-}
-
 Result<void> remove_file(const Path& path, WhenHeld) {
   if (::unlink(path.c_str()) != 0) return fail(last_system_failure());
   return {};
-}
-
-AppendFile::~AppendFile() {
-  if (native >= 0) ::close(static_cast<int>(native));
-}
-
-Result<AppendFile> open_for_append(const Path& path, WhenHeld) {
-  auto file = open_regular_file(path, O_WRONLY | O_APPEND);
-  if (!file) return fail(std::move(file.error()));
-  return AppendFile(file->fd.release());
-}
-
-Result<void> append_all(AppendFile& file, std::string_view bytes) {
-  return write_all(static_cast<int>(file.native), bytes);
 }
 
 std::string path_to_utf8(const Path& path) {

@@ -1,10 +1,9 @@
 #include <windows.h>
 
-#include "platform/bounded_read.h"
 #include "platform/error.h"
-#include "platform/file_handle_windows.h"
 #include "platform/fs.h"
 #include "platform/held_file_windows.h"
+#include "platform/native_handle.h"
 #include "platform/utf16_windows.h"
 
 namespace qlx {
@@ -12,10 +11,14 @@ namespace {
 
 /// Opens a path for its attributes only: follows links and works for
 /// directories too.
-Handle open_attributes(const Path& path) {
-  return Handle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+NativeHandle open_attributes(const Path& path) {
+  return NativeHandle(reinterpret_cast<std::intptr_t>(CreateFileW(
+      path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
+}
+
+HANDLE handle_of(const NativeHandle& file) {
+  return reinterpret_cast<HANDLE>(file.value);
 }
 
 }  // namespace
@@ -32,44 +35,23 @@ bool path_exists(const Path& path) {
 }
 
 bool is_directory(const Path& path) {
-  Handle file = open_attributes(path);
+  const NativeHandle file = open_attributes(path);
   if (!file.valid()) return false;
   BY_HANDLE_FILE_INFORMATION info;
-  return GetFileInformationByHandle(file.value, &info) &&
+  return GetFileInformationByHandle(handle_of(file), &info) &&
          (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 Result<std::uint64_t> file_size(const Path& path) {
-  Handle file = open_attributes(path);
+  const NativeHandle file = open_attributes(path);
   if (!file.valid()) return fail(last_system_failure());
   BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(file.value, &info)) return fail(last_system_failure());
+  if (!GetFileInformationByHandle(handle_of(file), &info)) return fail(last_system_failure());
   if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
-      GetFileType(file.value) != FILE_TYPE_DISK) {
+      GetFileType(handle_of(file)) != FILE_TYPE_DISK) {
     return fail(kNotRegularFile);
   }
   return (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-}
-
-Result<void> write_file(const Path& path, std::string_view bytes, WhenHeld when) {
-  auto file = open_regular_file(path, GENERIC_WRITE, CREATE_ALWAYS, when);
-  if (!file) return fail(std::move(file.error()));
-  return write_all(file->handle.value, bytes);
-}
-
-Result<std::optional<std::string>> read_file_up_to(const Path& path, std::uint64_t max_bytes,
-                                                   WhenHeld when) {
-  auto file = open_regular_file(path, GENERIC_READ, OPEN_EXISTING, when);
-  if (!file) return fail(std::move(file.error()));
-  const HANDLE handle = file->handle.value;
-  return read_bounded(file->size, max_bytes,
-                      [handle](char* buffer, std::size_t room) -> Result<std::size_t> {
-                        DWORD got = 0;
-                        if (!ReadFile(handle, buffer, static_cast<DWORD>(room), &got, nullptr)) {
-                          return fail(last_system_failure());
-                        }
-                        return static_cast<std::size_t>(got);
-                      });
 }
 
 Result<void> remove_file(const Path& path, WhenHeld when) {
@@ -77,21 +59,6 @@ Result<void> remove_file(const Path& path, WhenHeld when) {
       when, [&]() -> DWORD { return DeleteFileW(path.c_str()) ? ERROR_SUCCESS : GetLastError(); });
   if (code != ERROR_SUCCESS) return fail(system_failure(code));
   return {};
-}
-
-AppendFile::~AppendFile() {
-  if (native != -1) CloseHandle(reinterpret_cast<HANDLE>(native));
-}
-
-Result<AppendFile> open_for_append(const Path& path, WhenHeld when) {
-  // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end.
-  auto file = open_regular_file(path, FILE_APPEND_DATA | SYNCHRONIZE, OPEN_EXISTING, when);
-  if (!file) return fail(std::move(file.error()));
-  return AppendFile(reinterpret_cast<std::intptr_t>(file->handle.release()));
-}
-
-Result<void> append_all(AppendFile& file, std::string_view bytes) {
-  return write_all(reinterpret_cast<HANDLE>(file.native), bytes);
 }
 
 std::string path_to_utf8(const Path& path) {

@@ -34,6 +34,9 @@ Result<Path> inbox_results_dir() {
 
 Result<void> ensure_dir(const Path& path) {
   if (path.empty()) return {};
+  // Nearly always there already: one query instead of a failing mkdir and a
+  // query.
+  if (qlx::is_directory(path)) return {};
   CreateDirResult created = qlx::create_directory(path);
   if (created.status == CreateDirStatus::kCreated) return {};
   if (created.status == CreateDirStatus::kParentMissing) {
