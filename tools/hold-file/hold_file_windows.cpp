@@ -15,7 +15,6 @@
 // ("error <code>" on stdout), 2 bad arguments.
 #include <windows.h>
 
-#include <cstdio>
 #include <cwchar>
 #include <string>
 #include <string_view>
@@ -50,9 +49,15 @@ std::string utf8(std::wstring_view text) {
   return out;
 }
 
+/// Writes `text` to stdout as bytes (no text-mode line ends).
+void say(const std::string& text) {
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written,
+            nullptr);
+}
+
 int report_error(DWORD code) {
-  std::printf("error %lu\n", static_cast<unsigned long>(code));
-  std::fflush(stdout);
+  say("error " + std::to_string(code) + "\n");
   return 1;
 }
 
@@ -80,8 +85,7 @@ int wmain(int argc, wchar_t** argv) {
       return report_error(code);
     }
   }
-  std::printf("held\n");
-  std::fflush(stdout);
+  say("held\n");
   Sleep(static_cast<DWORD>(hold_ms));
   CloseHandle(file);
   return 0;
