@@ -5,13 +5,16 @@
 // e2e_data_dir_faults_posix_test.cpp.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "base/reply.h"
 #include "platform/fs.h"
 #include "support/case_name.h"
 #include "support/fault_case.h"
+#include "support/file_age.h"
 
 namespace qlx::testing_support {
 namespace {
@@ -222,6 +225,98 @@ INSTANTIATE_TEST_SUITE_P(
                             {"browser-transfers/handed-over.json", kAbsent},
                             {"inbox-results/{id}.json", kAbsent}},
                   .answer = answer_with(R"({"ok": true})")}),
+    CaseName());
+
+// A receiving transfer that nobody touched for a day was abandoned: the next
+// blob_begin of any transfer removes it.  Handed-over partial files and
+// files that are no transfer's are never touched.
+constexpr std::chrono::hours kOld{25};
+constexpr std::chrono::hours kRecent{23};
+
+/// Setup: `name` in the transfers directory holding `bytes`, last modified
+/// `age` ago.
+void aged_file(const Path& d, const std::string& name, const std::string& bytes,
+               std::chrono::seconds age) {
+  put_file(d / "browser-transfers" / name, bytes);
+  set_file_age(d / "browser-transfers" / name, age);
+}
+
+/// The files that a blob_begin of "next-transfer" leaves, and `more`.
+std::vector<std::pair<std::string, std::string>> after_next_begin(
+    std::vector<std::pair<std::string, std::string>> more) {
+  more.emplace_back("browser-transfers/next-transfer.part", "");
+  more.emplace_back("browser-transfers/next-transfer.json", kBareMetadata);
+  return more;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Abandoned, DataDirFaults,
+    testing::Values(
+        FaultCase{.name = "TransferUntouchedForADayIsRemoved",
+                  .setup =
+                      [](const Path& d) {
+                        aged_file(d, "old-transfer.part", "ABC", kOld);
+                        aged_file(d, "old-transfer.json", kBareMetadata, kOld);
+                      },
+                  .messages = {begin_message("next-transfer"), kPingEdge},
+                  .replies = {begun("next-transfer"), kPong},
+                  .files = after_next_begin({{"browser-transfers/old-transfer.part", kAbsent},
+                                             {"browser-transfers/old-transfer.json", kAbsent}})},
+        FaultCase{.name = "MetadataWithoutPartialUntouchedForADayIsRemoved",
+                  .setup = [](const Path& d) { aged_file(d, "half-made.json", "{}", kOld); },
+                  .messages = {begin_message("next-transfer"), kPingEdge},
+                  .replies = {begun("next-transfer"), kPong},
+                  .files = after_next_begin({{"browser-transfers/half-made.json", kAbsent}})},
+        FaultCase{
+            .name = "TransferOfLessThanADayIsKept",
+            .setup =
+                [](const Path& d) {
+                  aged_file(d, "young-transfer.part", "ABC", kRecent);
+                  aged_file(d, "young-transfer.json", kBareMetadata, kRecent);
+                },
+            .messages = {begin_message("next-transfer"), kPingEdge},
+            .replies = {begun("next-transfer"), kPong},
+            .files = after_next_begin({{"browser-transfers/young-transfer.part", "ABC"},
+                                       {"browser-transfers/young-transfer.json", kBareMetadata}})},
+        FaultCase{
+            .name = "RecentChunkKeepsAnOldTransfer",
+            .setup =
+                [](const Path& d) {
+                  aged_file(d, "slow-transfer.part", "ABC", kRecent);
+                  aged_file(d, "slow-transfer.json", kBareMetadata, kOld);
+                },
+            .messages = {begin_message("next-transfer"), kPingEdge},
+            .replies = {begun("next-transfer"), kPong},
+            .files = after_next_begin({{"browser-transfers/slow-transfer.part", "ABC"},
+                                       {"browser-transfers/slow-transfer.json", kBareMetadata}})},
+        FaultCase{.name = "HandedOverPartialIsKept",
+                  .setup = [](const Path& d) { aged_file(d, "taken-over.part", "ABC", kOld); },
+                  .messages = {begin_message("next-transfer"), kPingEdge},
+                  .replies = {begun("next-transfer"), kPong},
+                  .files = after_next_begin({{"browser-transfers/taken-over.part", "ABC"}})},
+        FaultCase{.name = "FilesOfNoTransferAreKept",
+                  .setup =
+                      [](const Path& d) {
+                        aged_file(d, "short.json", "{}", kOld);
+                        aged_file(d, "not.an.id.json", "{}", kOld);
+                        aged_file(d, "not.an.id.part", "ABC", kOld);
+                        aged_file(d, "notes-file.txt", "x", kOld);
+                      },
+                  .messages = {begin_message("next-transfer"), kPingEdge},
+                  .replies = {begun("next-transfer"), kPong},
+                  .files = after_next_begin({{"browser-transfers/short.json", "{}"},
+                                             {"browser-transfers/not.an.id.json", "{}"},
+                                             {"browser-transfers/not.an.id.part", "ABC"},
+                                             {"browser-transfers/notes-file.txt", "x"}})},
+        FaultCase{.name = "AbandonedTransferOfTheSameIdStartsOver",
+                  .setup =
+                      [](const Path& d) {
+                        aged_file(d, "next-transfer.part", "ABC", kOld);
+                        aged_file(d, "next-transfer.json", "{}", kOld);
+                      },
+                  .messages = {begin_message("next-transfer"), kPingEdge},
+                  .replies = {begun("next-transfer"), kPong},
+                  .files = after_next_begin({})}),
     CaseName());
 
 }  // namespace

@@ -2,10 +2,12 @@
 // metadata files that only a foreign writer could leave behind.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "platform/fs.h"
 #include "support/host_session.h"
@@ -34,7 +36,7 @@ class TransferImport : public testing::Test {
   Path transfer_file(std::string_view name) { return data / "browser-transfers" / name; }
 };
 
-TEST_F(TransferImport, TimeoutWithdrawsTheRequestButKeepsTheHandover) {
+TEST_F(TransferImport, TimeoutWithdrawsTheRequestAndRemovesThePartialFileNobodyTook) {
   ASSERT_TRUE(handle_blob_begin(message(R"({"transfer_id":"waiting-1","size":3})")));
   ASSERT_TRUE(handle_blob_chunk(message(R"({"transfer_id":"waiting-1","data_base64":"QUJD"})")));
   auto reply = end_transfer(message(R"({"transfer_id":"waiting-1"})"), kShortWait);
@@ -44,11 +46,37 @@ TEST_F(TransferImport, TimeoutWithdrawsTheRequestButKeepsTheHandover) {
       R"({"error":"QLX did not confirm the browser-generated file within 35 seconds","ok":false})");
   EXPECT_TRUE(std::filesystem::is_empty(data / "inbox"));
   EXPECT_FALSE(path_exists(transfer_file("waiting-1.json")));
-  EXPECT_EQ(read_file(transfer_file("waiting-1.part")).value_or("<missing>"), "ABC");
+  EXPECT_FALSE(path_exists(transfer_file("waiting-1.part")));
 
   auto again = end_transfer(message(R"({"transfer_id":"waiting-1"})"), kShortWait);
   ASSERT_FALSE(again);
   EXPECT_EQ(again.error().text, "browser transfer was not started");
+}
+
+TEST_F(TransferImport, TimeoutKeepsThePartialFileOfARequestTheManagerTook) {
+  ASSERT_TRUE(handle_blob_begin(message(R"({"transfer_id":"taken-01"})")));
+  ASSERT_TRUE(handle_blob_chunk(message(R"({"transfer_id":"taken-01","data_base64":"QUJD"})")));
+  // The manager takes the request file away, and answers too late.
+  std::atomic<bool> taken{false};
+  std::thread manager([&] {
+    for (int look = 0; look < 2000 && !taken; ++look) {
+      std::error_code error;
+      for (const auto& entry : std::filesystem::directory_iterator(data / "inbox", error)) {
+        taken = std::filesystem::remove(entry.path(), error);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  auto reply = end_transfer(message(R"({"transfer_id":"taken-01"})"),
+                            PollPolicy{200, std::chrono::milliseconds(5)});
+  manager.join();
+  ASSERT_TRUE(taken);
+  ASSERT_TRUE(reply) << reply.error().text;
+  EXPECT_EQ(
+      to_compact_json(*reply),
+      R"({"error":"QLX did not confirm the browser-generated file within 35 seconds","ok":false})");
+  EXPECT_EQ(read_file(transfer_file("taken-01.part")).value_or("<missing>"), "ABC");
+  EXPECT_FALSE(path_exists(transfer_file("taken-01.json")));
 }
 
 TEST_F(TransferImport, ReadsTheMetadataFileByMemberName) {

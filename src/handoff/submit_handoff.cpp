@@ -8,6 +8,7 @@
 #include "handoff/launch_manager.h"
 #include "handoff/request_id.h"
 #include "platform/fs.h"
+#include "platform/held_file.h"
 #include "platform/sleep.h"
 #include "store/data_dir.h"
 
@@ -47,14 +48,14 @@ Json too_large_result_reply(HandoffKind kind, bool launched) {
 /// longer than the browser takes (a file over kMaxFileRead is not even read
 /// whole) is answered with the kind's too-large reply.
 Result<Json> take_result(HandoffKind kind, const Path& result_path, bool launched) {
-  auto text = read_file_up_to(result_path, kMaxFileRead);
+  auto text = read_file_up_to(result_path, kMaxFileRead, WhenHeld::kWaitBriefly);
   if (!text) return fail(std::move(text.error()));
   if (!*text) {
-    (void)remove_file(result_path);
+    (void)remove_file(result_path, WhenHeld::kWaitBriefly);
     return too_large_result_reply(kind, launched);
   }
   if (!is_valid_utf8(**text)) return fail("stream did not contain valid UTF-8");
-  (void)remove_file(result_path);
+  (void)remove_file(result_path, WhenHeld::kWaitBriefly);
   auto parsed = parse_json(**text);
   Json reply = parsed ? std::move(*parsed) : unreadable_result_reply(kind);
   if (reply.is_object()) reply["launched"] = launched;
@@ -65,7 +66,8 @@ Result<Json> take_result(HandoffKind kind, const Path& result_path, bool launche
 }  // namespace
 
 Result<Json> submit_handoff(HandoffKind kind, const Json& body,
-                            const std::function<void()>& after_request_written, PollPolicy policy) {
+                            const std::function<void()>& after_request_written, PollPolicy policy,
+                            const std::function<void()>& after_request_withdrawn) {
   auto request_id = make_request_id();
   if (!request_id) return fail(std::move(request_id.error()));
   auto inbox = inbox_dir();
@@ -79,7 +81,7 @@ Result<Json> submit_handoff(HandoffKind kind, const Json& body,
   const Path request_path = *inbox / file_name;
   const Path result_path = *results / file_name;
   // A download's result file of the same name can only be stale.
-  if (kind == HandoffKind::kAddDownload) (void)remove_file(result_path);
+  if (kind == HandoffKind::kAddDownload) (void)remove_file(result_path, WhenHeld::kWaitBriefly);
 
   // In place under its final name: the download manager is only started below.
   // A request that could not be written whole must not stay behind for the
@@ -92,13 +94,18 @@ Result<Json> submit_handoff(HandoffKind kind, const Json& body,
   const bool launched = launch_manager();
 
   // Polls counted, not time measured: the first one at once, then one after
-  // each pause.
+  // each pause.  A result file that its writer (or a scanner) still holds
+  // is not there yet.
   for (int poll = 0; poll < policy.polls; ++poll) {
-    if (path_exists(result_path)) return take_result(kind, result_path, launched);
+    if (file_presence(result_path) == Presence::kPresent) {
+      return take_result(kind, result_path, launched);
+    }
     sleep_for(policy.period);
   }
   // Given up: withdraw the request (the manager may have taken it already).
-  (void)remove_file(request_path);
+  if (remove_file(request_path, WhenHeld::kWaitBriefly) && after_request_withdrawn) {
+    after_request_withdrawn();
+  }
   return timeout_reply(kind, launched);
 }
 

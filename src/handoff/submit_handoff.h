@@ -29,9 +29,16 @@ inline constexpr PollPolicy kHandoffPolls{};
 /// UTF-8 included; both files then stay).
 /// `after_request_written` runs right after the request file is written and
 /// before the download manager is started (the import kind deletes its
-/// transfer metadata file there).
+/// transfer metadata file there).  `after_request_withdrawn` runs when the
+/// wait ended without a result and the host deleted its own request file:
+/// the manager never took the request.  When that deletion fails, the
+/// manager may have taken it, and nothing runs.
+/// A result file that another program holds (on Windows) counts as not there
+/// yet; reading and deleting results and withdrawing the request wait out a
+/// held file briefly.
 Result<Json> submit_handoff(HandoffKind kind, const Json& body,
                             const std::function<void()>& after_request_written = {},
-                            PollPolicy policy = kHandoffPolls);
+                            PollPolicy policy = kHandoffPolls,
+                            const std::function<void()>& after_request_withdrawn = {});
 
 }  // namespace qlx

@@ -38,8 +38,10 @@ struct RegularFile {
 /// O_NONBLOCK, cleared again once the file is known to be a regular file; on
 /// Windows sharing it fully).  A FIFO, a device, a socket or a directory gives
 /// kNotRegularFile (also when the system refuses to open it as such); other
-/// failures give the system text.
-Result<RegularFile> open_regular_file(const Path& path, FileAccess access);
+/// failures give the system text.  A file that another program holds is
+/// waited out as `when` says (held_file.h).
+Result<RegularFile> open_regular_file(const Path& path, FileAccess access,
+                                      WhenHeld when = WhenHeld::kFail);
 
 /// Reads at most `room` bytes at the file's position: the count read, 0 at
 /// the end.

@@ -34,7 +34,7 @@ int fd_of(const NativeHandle& file) {
 
 }  // namespace
 
-Result<RegularFile> open_regular_file(const Path& path, FileAccess access) {
+Result<RegularFile> open_regular_file(const Path& path, FileAccess access, WhenHeld) {
   const int flags = open_flags(access);
   int fd;
   while ((fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0600)) < 0) {

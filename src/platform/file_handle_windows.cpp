@@ -2,6 +2,7 @@
 
 #include "platform/error.h"
 #include "platform/file_handle.h"
+#include "platform/held_file_windows.h"
 
 namespace qlx {
 namespace {
@@ -36,13 +37,16 @@ HANDLE handle_of(const NativeHandle& file) {
 
 }  // namespace
 
-Result<RegularFile> open_regular_file(const Path& path, FileAccess access) {
+Result<RegularFile> open_regular_file(const Path& path, FileAccess access, WhenHeld when) {
   const OpenMode mode = open_mode(access);
-  const HANDLE opened =
-      CreateFileW(path.c_str(), mode.access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, mode.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE opened = INVALID_HANDLE_VALUE;
+  const DWORD code = retry_while_held(when, [&]() -> DWORD {
+    opened = CreateFileW(path.c_str(), mode.access,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         mode.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return opened != INVALID_HANDLE_VALUE ? ERROR_SUCCESS : GetLastError();
+  });
   if (opened == INVALID_HANDLE_VALUE) {
-    const DWORD code = GetLastError();
     // A directory refuses to open as a file with "access denied".
     if (code == ERROR_ACCESS_DENIED) {
       const DWORD attributes = GetFileAttributesW(path.c_str());

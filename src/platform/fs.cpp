@@ -4,27 +4,28 @@
 
 namespace qlx {
 
-Result<void> write_file(const Path& path, std::string_view bytes) {
-  auto file = open_regular_file(path, FileAccess::kTruncate);
+Result<void> write_file(const Path& path, std::string_view bytes, WhenHeld when) {
+  auto file = open_regular_file(path, FileAccess::kTruncate, when);
   if (!file) return fail(std::move(file.error()));
   return write_all(file->handle, bytes);
 }
 
-Result<std::optional<std::string>> read_file_up_to(const Path& path, std::uint64_t max_bytes) {
-  auto file = open_regular_file(path, FileAccess::kRead);
+Result<std::optional<std::string>> read_file_up_to(const Path& path, std::uint64_t max_bytes,
+                                                   WhenHeld when) {
+  auto file = open_regular_file(path, FileAccess::kRead, when);
   if (!file) return fail(std::move(file.error()));
   return read_all_up_to(*file, max_bytes);
 }
 
-Result<std::string> read_file(const Path& path) {
-  auto content = read_file_up_to(path, kMaxFileRead);
+Result<std::string> read_file(const Path& path, WhenHeld when) {
+  auto content = read_file_up_to(path, kMaxFileRead, when);
   if (!content) return fail(std::move(content.error()));
   if (!*content) return fail("file is larger than 16 MiB");
   return std::move(**content);
 }
 
-Result<AppendFile> open_for_append(const Path& path) {
-  auto file = open_regular_file(path, FileAccess::kAppend);
+Result<AppendFile> open_for_append(const Path& path, WhenHeld when) {
+  auto file = open_regular_file(path, FileAccess::kAppend, when);
   if (!file) return fail(std::move(file.error()));
   return AppendFile{std::move(file->handle)};
 }

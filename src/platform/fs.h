@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "base/failure.h"
+#include "platform/held_file.h"
 #include "platform/native_handle.h"
 
 namespace qlx {
@@ -42,20 +43,22 @@ Result<std::uint64_t> file_size(const Path& path);
 
 /// Creates the file or truncates it, writes all of `bytes` and closes it.  On
 /// POSIX a new file gets mode 0600.  kNotRegularFile (nothing written) when
-/// the path names anything but a regular file.
-Result<void> write_file(const Path& path, std::string_view bytes);
+/// the path names anything but a regular file.  `when` decides what a file
+/// that another program holds does (held_file.h), here and below.
+Result<void> write_file(const Path& path, std::string_view bytes, WhenHeld when = WhenHeld::kFail);
 
 /// The whole content of a regular file of at most `max_bytes`, or nullopt
 /// when it is larger: then it is not read whole, and no more than `max_bytes`
 /// of it are ever held.  kNotRegularFile for anything but a regular file.
-Result<std::optional<std::string>> read_file_up_to(const Path& path, std::uint64_t max_bytes);
+Result<std::optional<std::string>> read_file_up_to(const Path& path, std::uint64_t max_bytes,
+                                                   WhenHeld when = WhenHeld::kFail);
 
 /// The whole content of a regular file of at most kMaxFileRead bytes; a
 /// larger one gives "file is larger than 16 MiB".
-Result<std::string> read_file(const Path& path);
+Result<std::string> read_file(const Path& path, WhenHeld when = WhenHeld::kFail);
 
 /// Deletes a file.  Callers doing clean-up ignore the result.
-Result<void> remove_file(const Path& path);
+Result<void> remove_file(const Path& path, WhenHeld when = WhenHeld::kFail);
 
 /// A file opened for appending only; closed when the record goes out of scope.
 struct AppendFile {
@@ -65,7 +68,7 @@ struct AppendFile {
 /// Opens an existing regular file for appending; never creates or truncates
 /// it (a missing file gives the system's file-not-found text, anything but a
 /// regular file kNotRegularFile).
-Result<AppendFile> open_for_append(const Path& path);
+Result<AppendFile> open_for_append(const Path& path, WhenHeld when = WhenHeld::kFail);
 
 /// Writes all of `bytes` at the end of the file, continuing after partial
 /// writes; a write that accepts nothing gives "failed to write whole buffer".

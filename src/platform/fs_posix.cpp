@@ -34,7 +34,7 @@ Result<std::uint64_t> file_size(const Path& path) {
   return static_cast<std::uint64_t>(info.st_size);
 }
 
-Result<void> remove_file(const Path& path) {
+Result<void> remove_file(const Path& path, WhenHeld) {
   if (::unlink(path.c_str()) != 0) return fail(last_system_failure());
   return {};
 }

@@ -2,6 +2,7 @@
 
 #include "platform/error.h"
 #include "platform/fs.h"
+#include "platform/held_file_windows.h"
 #include "platform/native_handle.h"
 #include "platform/utf16_windows.h"
 
@@ -53,8 +54,10 @@ Result<std::uint64_t> file_size(const Path& path) {
   return (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
 }
 
-Result<void> remove_file(const Path& path) {
-  if (!DeleteFileW(path.c_str())) return fail(last_system_failure());
+Result<void> remove_file(const Path& path, WhenHeld when) {
+  const DWORD code = retry_while_held(
+      when, [&]() -> DWORD { return DeleteFileW(path.c_str()) ? ERROR_SUCCESS : GetLastError(); });
+  if (code != ERROR_SUCCESS) return fail(system_failure(code));
   return {};
 }
 

@@ -19,7 +19,7 @@ Result<Json> end_transfer(const Json& message, PollPolicy policy) {
     return fail("browser transfer was not started");
   }
 
-  auto text = read_file(*metadata);
+  auto text = read_file(*metadata, WhenHeld::kWaitBriefly);
   if (!text) return fail(std::move(text.error()));
   auto record = parse_json(*text);
   if (!record) return fail(std::move(record.error()));
@@ -43,11 +43,15 @@ Result<Json> end_transfer(const Json& message, PollPolicy policy) {
   request["type"] = "import_browser_file";
 
   // From the moment the request file exists the partial file belongs to the
-  // download manager: the transfer is no longer receiving.
+  // download manager: the transfer is no longer receiving.  A request that
+  // the host withdrew itself was never taken: its partial file has no owner
+  // left.
   const Path& metadata_path = *metadata;
+  const Path& partial_path = *partial;
   return submit_handoff(
       HandoffKind::kImportBrowserFile, request,
-      [&metadata_path] { (void)remove_file(metadata_path); }, policy);
+      [&metadata_path] { (void)remove_file(metadata_path, WhenHeld::kWaitBriefly); }, policy,
+      [&partial_path] { (void)remove_file(partial_path, WhenHeld::kWaitBriefly); });
 }
 
 Result<Json> handle_blob_end(const Json& message) {

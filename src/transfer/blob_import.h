@@ -17,7 +17,10 @@ namespace qlx {
 /// ("content_type", "filename", "referrer", "source_url" from the metadata
 /// file, "source" from this message, "temp_path" the partial file's path in
 /// UTF-8, "type" "import_browser_file"), deleting the metadata file right
-/// after the request file is written, and returns the handoff's reply.
+/// after the request file is written, and returns the handoff's reply.  When
+/// the wait ends without a result and the host withdraws the request itself,
+/// the partial file is deleted too; when the request was gone already (the
+/// manager took it), the partial file stays the manager's.
 /// `policy` sets the wait for the download manager's result.
 Result<Json> end_transfer(const Json& message, PollPolicy policy);
 

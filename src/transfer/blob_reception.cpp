@@ -1,7 +1,9 @@
 #include "transfer/blob_reception.h"
 
+#include "platform/clock.h"
 #include "platform/fs.h"
 #include "store/data_dir.h"
+#include "transfer/abandoned_transfers.h"
 #include "transfer/base64.h"
 #include "transfer/transfer_files.h"
 
@@ -13,6 +15,7 @@ Result<Json> handle_blob_begin(const Json& message) {
   auto dir = browser_transfers_dir();
   if (!dir) return fail(std::move(dir.error()));
   if (auto made = ensure_dir(*dir); !made) return fail(std::move(made.error()));
+  remove_abandoned_transfers(*dir, unix_time_ms());
   auto partial = partial_file_path(*id);
   if (!partial) return fail(std::move(partial.error()));
   auto metadata = metadata_file_path(*id);
@@ -36,10 +39,13 @@ Result<Json> handle_blob_begin(const Json& message) {
   record[kFilenameMember] = string_member_or_null(message, "filename");
   record[kReferrerMember] = string_member_or_null(message, "referrer");
   record[kSourceUrlMember] = string_member_or_null(message, "source_url");
-  if (auto written = write_file(*metadata, to_indented_json(record)); !written) {
+  if (auto written = write_file(*metadata, to_indented_json(record), WhenHeld::kWaitBriefly);
+      !written) {
     return fail(std::move(written.error()));
   }
-  if (auto created = write_file(*partial, {}); !created) return fail(std::move(created.error()));
+  if (auto created = write_file(*partial, {}, WhenHeld::kWaitBriefly); !created) {
+    return fail(std::move(created.error()));
+  }
 
   Json reply = Json::object();
   reply["ok"] = true;
@@ -59,7 +65,7 @@ Result<Json> handle_blob_chunk(const Json& message) {
   if (!partial) return fail(std::move(partial.error()));
   // Never creates the file: a chunk for an id that was never begun gets the
   // system's file-not-found text.
-  auto file = open_for_append(*partial);
+  auto file = open_for_append(*partial, WhenHeld::kWaitBriefly);
   if (!file) return fail(std::move(file.error()));
   // Once blob_end has handed the partial file to the download manager (its
   // metadata file is gone), the file is the manager's: appending would

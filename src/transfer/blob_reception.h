@@ -17,6 +17,7 @@ inline constexpr std::size_t kMaxChunkBase64 = 900'000;
 /// deletes the id's old files, writes the metadata file ("content_type",
 /// "expected_size" from "size", "filename", "referrer", "source_url") and
 /// then creates the partial file empty.  Reply {"ok":true,"transfer_id":<id>}.
+/// First it removes every abandoned transfer (abandoned_transfers.h).
 /// While the id's partial file exists without its metadata file (handed over
 /// to the download manager), fails with "browser transfer was already handed
 /// over" and touches nothing.

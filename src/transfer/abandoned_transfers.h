@@ -1,0 +1,27 @@
+#pragma once
+
+// Transfers that the browser abandoned (a tab closed, the browser quit, the
+// extension reloaded) would keep their files for good: each blob_begin
+// removes those that nobody has touched for a day.
+
+#include <chrono>
+#include <cstdint>
+
+#include "platform/fs.h"
+
+namespace qlx {
+
+/// How long a receiving transfer's files stay unchanged before it counts as
+/// abandoned.
+inline constexpr std::chrono::hours kAbandonedAfter{24};
+
+/// One scan of the transfers directory `dir`: every metadata file
+/// "<transfer id>.json" such that neither it nor "<transfer id>.part" was
+/// modified within kAbandonedAfter before `now_ms` (ms since 1970) is removed
+/// with its partial file, the partial file first.  A partial file without a
+/// metadata file (handed over to the download manager) and every other file
+/// are never touched.  Failures (a file held, removed meanwhile, or a
+/// directory that cannot be listed) are ignored.
+void remove_abandoned_transfers(const Path& dir, std::uint64_t now_ms);
+
+}  // namespace qlx
