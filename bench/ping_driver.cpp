@@ -18,7 +18,7 @@
 
 #include "child_runs.h"
 #include "host/frame.h"
-#include "platform/child_process.h"
+#include "child_process/child_process.h"
 #include "platform/fs.h"
 #include "support/temp_dir.h"
 

@@ -1,12 +1,14 @@
 // Children started over pipes, as the tools and the end-to-end tests start
-// the host: each child holds only its own three pipe ends.
+// the host: each child holds only its own three pipe ends, and a timed wait
+// kills a child only while it is still this process's to kill.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <future>
 #include <thread>
 
-#include "platform/child_process.h"
+#include "child_process/child_process.h"
+#include "support/case_name.h"
 #include "support/host_session.h"
 
 namespace qlx {
@@ -40,8 +42,8 @@ TEST(StartChild, AChildsOutputEndsWhileAnotherChildStillRuns) {
     auto starting_second = std::async(std::launch::async, [] { return start_host(); });
     ChildProcess first = start_host();
     ChildProcess second = starting_second.get();
-    ASSERT_NE(first.process, -1);
-    ASSERT_NE(second.process, -1);
+    ASSERT_TRUE(child_running(first));
+    ASSERT_TRUE(child_running(second));
 
     close_child_input(first);
     auto first_output_ended =
@@ -62,6 +64,66 @@ TEST(StartChild, AMissingProgramFailsWithTheSystemText) {
   auto child = start_child(ChildOptions{dir.path / "missing", {}, {}, {}});
   ASSERT_FALSE(child);
   EXPECT_NE(child.error().text.find(" (os error "), std::string::npos) << child.error().text;
+}
+
+struct TimedWait {
+  std::string_view name;
+  bool close_input;  // the host exits once its input ends; it waits for more otherwise
+  std::chrono::milliseconds timeout;
+  ChildEnd end;
+};
+
+class WaitChildFor : public testing::TestWithParam<TimedWait> {};
+
+TEST_P(WaitChildFor, EndsAsTheHostDoesAndReapsIt) {
+  const TimedWait& row = GetParam();
+  ChildProcess child = start_host();
+  ASSERT_TRUE(child_running(child));
+  ASSERT_TRUE(child_process_id(child).has_value());
+  if (row.close_input) close_child_input(child);
+  const auto started = std::chrono::steady_clock::now();
+  auto ended = wait_child_for(child, row.timeout);
+  const auto waited = std::chrono::steady_clock::now() - started;
+  ASSERT_TRUE(ended) << ended.error().text;
+  EXPECT_EQ(ended->end, row.end);
+  if (row.end == ChildEnd::kExited) {
+    EXPECT_EQ(ended->code, 0);
+    EXPECT_LT(waited, row.timeout) << "the wait did not end when the host did";
+  } else {
+    EXPECT_NE(ended->code, 0);
+    EXPECT_GE(waited, row.timeout) << "the host was killed before its time";
+  }
+  // A killed host's stdout ends: nothing that reads it stays blocked.
+  EXPECT_TRUE(read_to_end(child));
+
+  // Reaped: the record no longer names a process, so that nothing reaches
+  // another process that took over the id.
+  EXPECT_FALSE(child_running(child));
+  EXPECT_FALSE(child_process_id(child).has_value());
+  kill_child(child);
+  auto again = wait_child(child);
+  ASSERT_FALSE(again);
+  EXPECT_EQ(again.error().text, "the child has already been waited for");
+  EXPECT_FALSE(wait_child_for(child, 1ms));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, WaitChildFor,
+                         testing::Values(TimedWait{"ExitsInTime", true, 60s, ChildEnd::kExited},
+                                         TimedWait{"HangsAndIsKilled", false, 300ms,
+                                                   ChildEnd::kKilled}),
+                         testing_support::CaseName());
+
+// Killing before the wait: the host is ended at once, and the wait that
+// follows reaps it as killed.
+TEST(KillChild, EndsARunningChildBeforeItIsWaitedFor) {
+  ChildProcess child = start_host();
+  ASSERT_TRUE(child_running(child));
+  kill_child(child);
+  EXPECT_TRUE(read_to_end(child));
+  auto ended = wait_child_for(child, 60s);
+  ASSERT_TRUE(ended) << ended.error().text;
+  EXPECT_EQ(ended->end, ChildEnd::kExited);
+  EXPECT_NE(ended->code, 0);
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ using testing_support::kManagerNames;
 using testing_support::ManagerInstall;
 
 /// Processes whose parent is `pid`, with their state, read from /proc.
-std::vector<std::string> children_of(std::intptr_t pid) {
+std::vector<std::string> children_of(long pid) {
   std::vector<std::string> children;
   for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
     std::ifstream stat(entry.path() / "stat");
@@ -48,7 +48,9 @@ TEST(ManagerIsolation, StartedManagersLeaveNoZombies) {
   }
   ASSERT_TRUE(install.wait_for_exits(kStarts));
   // Every one of them ended, while the host still runs.
-  EXPECT_EQ(children_of(host.child.process), std::vector<std::string>{});
+  ASSERT_TRUE(child_process_id(host.child));
+  EXPECT_EQ(children_of(static_cast<long>(*child_process_id(host.child))),
+            std::vector<std::string>{});
   const auto run = host.finish();
   EXPECT_EQ(run.exit_code, 0);
 }

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "handoff/submit_handoff.h"
-#include "platform/child_process.h"
+#include "child_process/child_process.h"
 #include "store/data_dir.h"
 #include "support/case_name.h"
 #include "support/fault_case.h"

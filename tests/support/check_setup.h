@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/child_process.h"
+#include "child_process/child_process.h"
 #include "platform/fs.h"
 
 namespace qlx::testing_support {

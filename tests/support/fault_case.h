@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/child_process.h"
+#include "child_process/child_process.h"
 #include "platform/fs.h"
 
 namespace qlx::testing_support {

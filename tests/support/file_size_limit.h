@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "base/failure.h"
-#include "platform/child_process.h"
+#include "child_process/child_process.h"
 
 namespace qlx::testing_support {
 

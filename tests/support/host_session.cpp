@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "child_process/child_frame.h"
 #include "host/frame.h"
 #include "support/file_size_limit.h"
 
@@ -12,13 +13,6 @@ namespace {
 
 std::span<const std::byte> bytes_of(std::string_view text) {
   return std::as_bytes(std::span(text));
-}
-
-/// Reads exactly `count` bytes of the host's stdout; fewer means it ended.
-std::string read_exactly(ChildProcess& child, std::size_t count) {
-  std::string out(count, '\0');
-  out.resize(read_child_output_fully(child, std::as_writable_bytes(std::span(out))));
-  return out;
 }
 
 std::string read_to_end(ChildProcess& child) {
@@ -106,16 +100,16 @@ void HostSession::send_raw(std::string_view bytes) {
 }
 
 std::optional<std::string> HostSession::read_reply() {
-  const std::string prefix = read_exactly(child, kFramePrefixBytes);
-  if (prefix.empty()) return std::nullopt;
-  if (prefix.size() < kFramePrefixBytes) {
+  ChildFrame frame = read_child_frame(child);
+  if (frame.read == FrameRead::kNoFrame) return std::nullopt;
+  if (frame.read == FrameRead::kCutInPrefix) {
     ADD_FAILURE() << "stdout ended inside a length prefix";
     return std::nullopt;
   }
-  const std::uint32_t n = frame_length(prefix.data());
-  std::string body = read_exactly(child, n);
-  if (body.size() < n) ADD_FAILURE() << "stdout ended inside a frame of " << n << " bytes";
-  return body;
+  if (frame.read == FrameRead::kCutInBody) {
+    ADD_FAILURE() << "stdout ended inside a frame of " << frame.length << " bytes";
+  }
+  return std::move(frame.body);
 }
 
 HostRun HostSession::finish() {
@@ -125,7 +119,7 @@ HostRun HostSession::finish() {
   std::thread errors([&] { run.errors = read_child_errors(child); });
   run.output = read_to_end(child);
   errors.join();
-  if (child.process != -1) {
+  if (child_running(child)) {
     auto code = wait_child(child);
     if (code) run.exit_code = *code;
   }

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/child_process.h"
+#include "child_process/child_process.h"
 #include "platform/fs.h"
 #include "support/temp_dir.h"
 

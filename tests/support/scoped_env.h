@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/child_process.h"
+#include "child_process/child_process.h"
 
 namespace qlx::testing_support {
 

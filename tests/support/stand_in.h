@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/json.h"
-#include "platform/child_process.h"
+#include "child_process/child_process.h"
 #include "platform/fs.h"
 #include "support/host_session.h"
 

@@ -4,6 +4,7 @@
 
 #include "browsers.h"
 #include "platform/error.h"
+#include "platform/native_handle.h"
 #include "platform/utf16_windows.h"
 
 namespace qlx::host_register {
@@ -29,23 +30,29 @@ constexpr Browser kBrowsers[] = {
 // Firefox reads HKCU\Software\Mozilla\NativeMessagingHosts\<host name> the same way.
 constexpr std::string_view kFirefoxVendorKey = "Mozilla";
 
-/// Closes an open registry key when it goes out of scope.
-struct KeyCloser {
-  HKEY key = nullptr;
-  ~KeyCloser() {
-    if (key != nullptr) RegCloseKey(key);
-  }
-};
+void close_key(std::intptr_t key) {
+  RegCloseKey(reinterpret_cast<HKEY>(key));
+}
+
+/// Holds an open registry key until the record goes out of scope.
+NativeHandle hold_key(HKEY key) {
+  return NativeHandle(reinterpret_cast<std::intptr_t>(key), close_key);
+}
+
+HKEY key_of(const NativeHandle& held) {
+  return reinterpret_cast<HKEY>(held.value);
+}
 
 /// Whether the key exists and holds neither subkeys nor values.
 bool is_empty_key(const std::wstring& key) {
-  KeyCloser opened;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &opened.key) != ERROR_SUCCESS) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
     return false;
   }
+  const NativeHandle held = hold_key(opened);
   DWORD subkeys = 1;
   DWORD values = 1;
-  return RegQueryInfoKeyW(opened.key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+  return RegQueryInfoKeyW(key_of(held), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
                           &values, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
          subkeys == 0 && values == 0;
 }
@@ -85,14 +92,15 @@ Result<std::vector<BrowserTarget>> browser_targets() {
 }
 
 Result<void> register_with(const BrowserTarget& target, const Installation& installation) {
-  KeyCloser opened;
+  HKEY created = nullptr;
   LSTATUS status =
       RegCreateKeyExW(HKEY_CURRENT_USER, utf8_to_utf16(target.key).c_str(), 0, nullptr,
-                      REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &opened.key, nullptr);
+                      REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &created, nullptr);
   if (status != ERROR_SUCCESS) return fail(system_failure(status));
+  const NativeHandle held = hold_key(created);
   const std::wstring& value = installation.manifest_for(target.family).path.native();
   status =
-      RegSetValueExW(opened.key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+      RegSetValueExW(key_of(held), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                      static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
   if (status != ERROR_SUCCESS) return fail(system_failure(status));
   return {};
@@ -109,10 +117,11 @@ Result<std::optional<std::wstring>> default_value(const std::string& target_key)
                                 nullptr, &bytes);
   if (status == ERROR_FILE_NOT_FOUND) {
     // No default value: nothing is registered unless the key itself is there.
-    KeyCloser opened;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &opened.key) != ERROR_SUCCESS) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
       return std::nullopt;
     }
+    const NativeHandle held = hold_key(opened);
     return fail("the key has no default value");
   }
   if (status != ERROR_SUCCESS) return fail(system_failure(status));

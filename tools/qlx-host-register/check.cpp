@@ -1,361 +1,114 @@
 #include "check.h"
 
-#include <chrono>
-#include <condition_variable>
-#include <cstddef>
-#include <expected>
-#include <mutex>
-#include <optional>
-#include <thread>
+#include <vector>
 
-#include "base/json.h"
-#include "base/member.h"
-#include "handoff/request_id.h"
-#include "host/dispatch.h"
-#include "host/frame.h"
-#include "store/data_dir.h"
+#include "check_data_dir.h"
+#include "check_ping.h"
+#include "check_report.h"
+#include "host/version.h"
 
 namespace qlx::host_register {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-/// How long the host may take to answer the ping, and to exit once its input ends.
-constexpr auto kReplyLimit = std::chrono::seconds(2);
-/// The largest message that Chromium accepts from a host.
-constexpr std::uint32_t kBrowserReplyLimit = 1024 * 1024;
-/// What --check sends: a ping that names its sender, so that the heartbeat it
-/// leaves is not taken for an extension's.
-constexpr std::string_view kCheckPing = R"({"source":"qlx-host-register --check","type":"ping"})";
-
-/// Which of Chromium's messages a fault leads to.
-enum class BrowserError { kNone, kNotFound, kForbidden, kCommunication };
-
-std::string_view error_text(BrowserError error) {
-  switch (error) {
-    case BrowserError::kNotFound:
-      return "\"Specified native messaging host not found.\"";
-    case BrowserError::kForbidden:
-      return "\"Access to the specified native messaging host is forbidden.\"";
-    case BrowserError::kCommunication:
-      return "\"Error when communicating with the native messaging host.\"";
-    case BrowserError::kNone:
-      break;
-  }
-  return "none";
-}
-
-/// Why a browser cannot use the host.
-struct Fault {
-  std::string finding;
-  BrowserError error;
-  std::string fix;
-};
-
-/// At most `limit` bytes of `bytes`, with control bytes shown as "?".
-std::string shown(std::string_view bytes, std::size_t limit = 200) {
-  std::string text(bytes.substr(0, limit));
-  for (char& c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-  }
-  if (bytes.size() > limit) text += "...";
-  return text;
-}
-
-std::string register_command(BrowserFamily family) {
-  return family == BrowserFamily::kFirefox
-             ? "run qlx-host-register --firefox-extension ID (your add-on's id)"
-             : "run qlx-host-register";
-}
-
-/// A manifest as the browser reads it: what the ping needs from it.
-struct ManifestFacts {
-  Path host;
-  std::string caller;  // the first allowed origin or add-on id
-};
-
-/// Whether `text` is "chrome-extension://<id>/" with a Chromium extension id.
-bool is_extension_origin(std::string_view text) {
-  constexpr std::string_view kScheme = "chrome-extension://";
-  return text.starts_with(kScheme) && text.ends_with("/") &&
-         is_extension_id(text.substr(kScheme.size(), text.size() - kScheme.size() - 1));
-}
-
-/// The manifest's host and first caller, or the fault that makes the browser refuse it.
-std::expected<ManifestFacts, Fault> read_manifest(BrowserFamily family, const Path& manifest) {
-  const std::string where = "the manifest " + path_to_utf8(manifest);
-  const std::string rewrite = register_command(family) + " to rewrite it";
-  auto failed = [](std::string finding, BrowserError error, std::string fix) {
-    return std::unexpected(Fault{std::move(finding), error, std::move(fix)});
-  };
-  auto text = read_file(manifest);
-  if (!text) {
-    return failed(where + " cannot be read: " + text.error().text, BrowserError::kNotFound,
-                  rewrite);
-  }
-  auto parsed = parse_json(*text);
-  if (!parsed) {
-    return failed(where + " is not JSON: " + parsed.error().text, BrowserError::kNotFound, rewrite);
-  }
-  if (!parsed->is_object()) {
-    return failed(where + " is not a JSON object", BrowserError::kNotFound, rewrite);
-  }
-  const std::string* name = string_member(*parsed, "name");
-  if (name == nullptr || *name != kHostName) {
-    return failed(where + (name ? " names \"" + *name + "\"" : " has no \"name\"") + ", not \"" +
-                      std::string(kHostName) + "\"",
-                  BrowserError::kNotFound, rewrite);
-  }
-  const std::string* type = string_member(*parsed, "type");
-  if (type == nullptr || *type != "stdio") {
-    return failed(
-        where + " has " + (type ? "\"type\" \"" + *type + "\"" : "no \"type\"") + ", not \"stdio\"",
-        BrowserError::kNotFound, rewrite);
-  }
-  const std::string* path = string_member(*parsed, "path");
-  if (!path || path->empty()) {
-    return failed(where + " has no \"path\"", BrowserError::kNotFound, rewrite);
-  }
-  ManifestFacts facts;
-  facts.host = Path(std::u8string(path->begin(), path->end()));
-  if (!facts.host.is_absolute()) {
-    return failed(where + " gives the host as \"" + *path + "\", not an absolute path",
-                  BrowserError::kNotFound, rewrite);
-  }
-  const bool firefox = family == BrowserFamily::kFirefox;
-  const std::string list = firefox ? "allowed_extensions" : "allowed_origins";
-  const auto allowed = parsed->find(list);
-  if (allowed == parsed->end() || !allowed->is_array()) {
-    return failed(where + " has no \"" + list + "\" list", BrowserError::kNotFound, rewrite);
-  }
-  for (const Json& entry : *allowed) {
-    const bool good =
-        entry.is_string() && (firefox ? is_addon_id(entry.get<std::string>())
-                                      : is_extension_origin(entry.get<std::string>()));
-    if (!good) {
-      return failed(where + " lists " + to_compact_json(entry) + " in \"" + list + "\", not " +
-                        (firefox ? "an add-on id" : "an origin \"chrome-extension://<id>/\""),
-                    BrowserError::kNotFound, rewrite);
-    }
-  }
-  if (allowed->empty()) {
-    return failed(where + " lets no extension connect (\"" + list + "\" is empty)",
-                  BrowserError::kForbidden, register_command(family) + " naming your extension");
-  }
-  facts.caller = allowed->front().get<std::string>();
-  return facts;
-}
-
-/// Ends the child when the deadline passes before finish() is called.
-struct Watchdog {
-  const ChildStopper& stopper;
-  std::mutex lock;
-  std::condition_variable changed;
-  Clock::time_point deadline = Clock::now() + kReplyLimit;
-  bool finished = false;
-  bool fired = false;
-  std::thread thread;
-
-  explicit Watchdog(const ChildStopper& s) : stopper(s), thread([this] { watch(); }) {}
-  ~Watchdog() { finish(); }
-
-  void watch() {
-    std::unique_lock held(lock);
-    while (!finished) {
-      if (Clock::now() >= deadline) {
-        fired = true;
-        stop_child(stopper);
-        return;
-      }
-      changed.wait_until(held, deadline);
-    }
-  }
-  void extend() {
-    std::lock_guard held(lock);
-    deadline = Clock::now() + kReplyLimit;
-    changed.notify_all();
-  }
-  bool has_fired() {
-    std::lock_guard held(lock);
-    return fired;
-  }
-  void finish() {
-    {
-      std::lock_guard held(lock);
-      finished = true;
-      changed.notify_all();
-    }
-    if (thread.joinable()) thread.join();
-  }
-};
-
-/// Reads exactly `size` bytes of the child's stdout; fewer when it ends first.
-std::string read_exactly(ChildProcess& child, std::size_t size) {
-  std::string bytes(size, '\0');
-  std::size_t got = 0;
-  while (got < size) {
-    auto read =
-        read_child_output(child, std::as_writable_bytes(std::span(bytes.data() + got, size - got)));
-    if (!read || *read == 0) break;
-    got += *read;
-  }
-  bytes.resize(got);
-  return bytes;
-}
-
-/// Starts the host as the browser would, pings it and lets it end; the fault
-/// found, if any.
-std::optional<Fault> ping_host(BrowserFamily family, const Path& manifest,
-                               const ManifestFacts& facts) {
-  const std::string host = path_to_utf8(facts.host);
-  const std::string reinstall = "reinstall QLX, or fix or replace " + host;
-  ChildOptions options;
-  options.program = facts.host;
-  options.arguments = browser_arguments(family, manifest, facts.caller);
-  options.working_dir = facts.host.parent_path();
-  auto started = start_child(options);
-  if (!started) {
-    return Fault{"the host " + host + " cannot be started: " + started.error().text,
-                 BrowserError::kCommunication, reinstall};
-  }
-  ChildProcess& child = *started;
-  const ChildStopper stopper(child);
-  std::string errors;
-  std::thread error_reader([&] { errors = read_child_errors(child); });
-  Watchdog watchdog(stopper);
-
-  std::optional<Fault> fault;
-  const std::string ping = frame_bytes(kCheckPing);
-  (void)write_child_input(child, std::as_bytes(std::span(ping)));
-  const std::string prefix = read_exactly(child, kFramePrefixBytes);
-  const std::uint32_t length = prefix.size() == kFramePrefixBytes ? frame_length(prefix.data()) : 0;
-  const std::string expected = to_compact_json(*handle_ping(Json::object()));
-  std::string reply;
-  if (prefix.size() == kFramePrefixBytes && length > kBrowserReplyLimit) {
-    fault = Fault{"the host " + host + " wrote something other than a reply first (\"" +
-                      shown(prefix) + "...\" announces a message of " + std::to_string(length) +
-                      " bytes): it must write nothing on stdout but its replies",
-                  BrowserError::kCommunication, reinstall};
-  } else if (prefix.size() == kFramePrefixBytes) {
-    reply = read_exactly(child, length);
-  }
-  if (!fault && (prefix.size() < kFramePrefixBytes || reply.size() < length)) {
-    fault = Fault{watchdog.has_fired() ? "the host " + host + " did not answer ping within 2 s"
-                                       : "the host " + host + " ended without answering ping",
-                  BrowserError::kCommunication, reinstall};
-  } else if (!fault && reply != expected) {
-    fault = Fault{"the host " + host + " answered ping with " + shown(reply) + ", not " + expected,
-                  BrowserError::kCommunication, reinstall};
-  }
-  close_child_input(child);
-  watchdog.extend();
-  if (fault) stop_child(stopper);
-  char rest[4096];
-  while (true) {
-    auto read = read_child_output(child, std::as_writable_bytes(std::span(rest)));
-    if (!read || *read == 0) break;
-  }
-  auto exit_code = wait_child(child);
-  watchdog.finish();
-  error_reader.join();
-  if (fault) return fault;
-  if (watchdog.has_fired()) {
-    return Fault{"the host " + host + " did not exit within 2 s of the end of its input",
-                 BrowserError::kCommunication, reinstall};
-  }
-  if (!exit_code || *exit_code != 0) {
-    return Fault{"the host " + host + " exited with " +
-                     (exit_code ? "code " + std::to_string(*exit_code) : exit_code.error().text) +
-                     " at the end of its input, not 0",
-                 BrowserError::kCommunication, reinstall};
-  }
-  if (!errors.empty()) {
-    return Fault{"the host " + host + " wrote to stderr: \"" +
-                     shown(errors.substr(0, errors.find('\n'))) + "\"",
-                 BrowserError::kNone, reinstall};
-  }
-  return std::nullopt;
-}
-
-/// Whether the data directory can be created and a file in it written; the fault if not.
-std::optional<Fault> check_data_dir() {
-  // The host still answers ping then, so the browser shows nothing; the downloads fail.
-  auto fault = [](std::string finding, std::string fix) {
-    return Fault{std::move(finding) + ", so add_download and file transfers fail",
-                 BrowserError::kNone, std::move(fix)};
-  };
-  auto dir = data_dir();
-  if (!dir) {
-    return fault("the data directory cannot be found: " + dir.error().text,
-                 "give the user a local application-data folder (XDG_DATA_HOME or HOME)");
-  }
-  const std::string where = "the data directory " + path_to_utf8(*dir);
-  const std::string fix = "make " + path_to_utf8(*dir) + " a folder that you can write";
-  if (auto made = ensure_dir(*dir); !made) {
-    return fault(where + " cannot be created: " + made.error().text, fix);
-  }
-  auto id = make_request_id();
-  if (!id) return fault(where + " cannot be tried: " + id.error().text, fix);
-  const Path probe = *dir / ("qlx-host-register-check-" + *id + ".tmp");
-  auto written = write_file(probe, "check");
-  (void)remove_file(probe);
-  if (!written) return fault(where + " cannot be written: " + written.error().text, fix);
-  return std::nullopt;
-}
-
-/// The fault that keeps the browser of `target` from the host, or where it
-/// reaches it.  `registered` is set when the browser has a registration at all.
-std::optional<Fault> check_browser(const BrowserTarget& target, const std::optional<Fault>& data,
-                                   bool& registered, std::string& reached) {
+/// The manifest that the browser of `target` reads, or the fault that keeps
+/// it from one.  `registered` is set when the browser has a registration at all.
+std::expected<Path, Fault> find_registration(const BrowserTarget& target, bool& registered) {
   auto manifest = registered_manifest(target);
   registered = !manifest || manifest->has_value();
   if (!manifest) {
-    return Fault{"the registration " + target.location + " is broken: " + manifest.error().text,
-                 BrowserError::kNotFound, register_command(target.family)};
+    return std::unexpected(
+        Fault{"the registration " + target.location + " is broken: " + manifest.error().text,
+              BrowserError::kNotFound, register_command(target.family)});
   }
   if (!*manifest) {
-    return Fault{"nothing is registered at " + target.location, BrowserError::kNotFound,
-                 register_command(target.family)};
+    return std::unexpected(Fault{"nothing is registered at " + target.location,
+                                 BrowserError::kNotFound, register_command(target.family)});
   }
-  auto facts = read_manifest(target.family, **manifest);
-  if (!facts) return facts.error();
-  const std::string host = path_to_utf8(facts->host);
-  if (!path_exists(facts->host)) {
-    return Fault{"the host " + host + " does not exist", BrowserError::kNotFound,
+  return **manifest;
+}
+
+/// What the browser takes from the manifest at `manifest`, or why it refuses it.
+std::expected<ManifestFacts, Fault> read_manifest(BrowserFamily family, const Path& manifest) {
+  const std::string where = "the manifest " + path_to_utf8(manifest) + " ";
+  const std::string rewrite = register_command(family) + " to rewrite it";
+  auto text = read_file(manifest);
+  if (!text) {
+    return std::unexpected(
+        Fault{where + "cannot be read: " + text.error().text, BrowserError::kNotFound, rewrite});
+  }
+  auto parsed = parse_manifest(family, *text);
+  if (!parsed) {
+    return std::unexpected(Fault{where + parsed.error().text, BrowserError::kNotFound, rewrite});
+  }
+  auto facts = accepted_manifest(family, *parsed);
+  if (!facts && facts.error().kind == ManifestRefusal::Kind::kNoneAllowed) {
+    return std::unexpected(Fault{where + facts.error().finding, BrowserError::kForbidden,
+                                 register_command(family) + " naming your extension"});
+  }
+  if (!facts) {
+    return std::unexpected(Fault{where + facts.error().finding, BrowserError::kNotFound, rewrite});
+  }
+  return *facts;
+}
+
+/// Whether the host that the manifest names is there to be started.
+std::optional<Fault> check_host_file(const Path& host) {
+  const std::string text = path_to_utf8(host);
+  if (!path_exists(host)) {
+    return Fault{"the host " + text + " does not exist", BrowserError::kNotFound,
                  "reinstall QLX, or run qlx-host-register --host PATH with the host's path"};
   }
-  if (!is_executable_file(facts->host)) {
-    return Fault{"the host " + host + " is not an executable file", BrowserError::kCommunication,
+  if (!is_executable_file(host)) {
+    return Fault{"the host " + text + " is not an executable file", BrowserError::kCommunication,
                  "reinstall QLX, or make it an executable file (chmod +x on Linux)"};
   }
-  if (auto ping = ping_host(target.family, **manifest, *facts)) return ping;
-  if (data) return data;
-  reached = path_to_utf8(**manifest) + " starts " + host;
   return std::nullopt;
+}
+
+/// Follows the registration of one browser the way the browser does, step
+/// by step; the first fault found makes its report.  `data` is the data
+/// directory's fault, the same for every browser.
+BrowserReport check_browser(const BrowserTarget& target, const std::optional<Fault>& data) {
+  BrowserReport report;
+  report.browser = target.browser;
+  auto manifest = find_registration(target, report.registered);
+  if (!manifest) {
+    report.fault = std::move(manifest.error());
+    return report;
+  }
+  auto facts = read_manifest(target.family, *manifest);
+  if (!facts) {
+    report.fault = std::move(facts.error());
+    return report;
+  }
+  if (auto fault = check_host_file(facts->host)) {
+    report.fault = std::move(fault);
+    return report;
+  }
+  auto version = ping_host(target.family, *manifest, *facts);
+  if (!version) {
+    report.fault = std::move(version.error());
+    return report;
+  }
+  if (data) {
+    report.fault = data;
+    return report;
+  }
+  report.reached = path_to_utf8(*manifest) + " starts " + path_to_utf8(facts->host);
+  return report;
 }
 
 }  // namespace
 
 int check_browsers(std::span<const BrowserTarget> targets, std::ostream& out) {
   const std::optional<Fault> data = check_data_dir();
-  bool any_registered = false;
-  bool any_failed = false;
+  std::vector<BrowserReport> reports;
   for (const BrowserTarget& target : targets) {
-    bool registered = false;
-    std::string reached;
-    const std::optional<Fault> fault = check_browser(target, data, registered, reached);
-    any_registered = any_registered || registered;
-    if (!fault) {
-      out << target.browser << ": ok: " << reached << "\n";
-      continue;
-    }
-    any_failed = any_failed || registered;
-    out << target.browser << ": " << (registered ? "FAIL" : "not registered") << ": "
-        << fault->finding << "; browser error: " << error_text(fault->error);
-    out << "; fix: " << fault->fix << "\n";
+    reports.push_back(check_browser(target, data));
+    out << report_line(reports.back()) << "\n";
   }
   out.flush();
-  return any_registered && !any_failed ? 0 : 1;
+  return report_exit_code(reports);
 }
 
 }  // namespace qlx::host_register

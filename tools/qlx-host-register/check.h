@@ -11,18 +11,18 @@
 //   <browser>: FAIL: <finding>; browser error: none, <what goes wrong instead>; fix: <what to do>
 //
 // "<text>" is the one of Chromium's three messages that the fault leads to;
-// Firefox reports the same faults in its own words.  The platform parts
-// (check_posix.cpp, check_windows.cpp) say how a browser starts a host there.
+// Firefox reports the same faults in its own words.
+//
+// One job per file: this walk through each browser's registration
+// (check.cpp), the report's lines (check_report.h), the ping probe
+// (check_ping.h, with check_ping_<platform>.cpp for how a browser starts a
+// host there) and the data-directory probe (check_data_dir.h).
 
-#include <cstdint>
 #include <ostream>
 #include <span>
-#include <string>
-#include <string_view>
-#include <vector>
 
 #include "browsers.h"
-#include "platform/child_process.h"
+#include "platform/fs.h"
 
 namespace qlx::host_register {
 
@@ -33,25 +33,5 @@ int check_browsers(std::span<const BrowserTarget> targets, std::ostream& out);
 
 /// Whether `path` is a file that this system would start as a program.
 bool is_executable_file(const Path& path);
-
-/// The arguments after the program's name with which a browser of `family`
-/// starts a host for `caller` (an origin "chrome-extension://<id>/" or an
-/// add-on id), registered through the manifest at `manifest`.
-std::vector<std::string> browser_arguments(BrowserFamily family, const Path& manifest,
-                                           std::string_view caller);
-
-/// A second hold on a started child with which another thread may end it,
-/// also after wait_child() has released the child's own; released when the
-/// record goes out of scope.
-struct ChildStopper {
-  std::intptr_t native = -1;
-  explicit ChildStopper(const ChildProcess& child);
-  ~ChildStopper();
-  ChildStopper(const ChildStopper&) = delete;
-  ChildStopper& operator=(const ChildStopper&) = delete;
-};
-
-/// Ends the child at once (SIGKILL, TerminateProcess); an exited child is left alone.
-void stop_child(const ChildStopper& stopper);
 
 }  // namespace qlx::host_register

@@ -5,10 +5,14 @@
 // Chromium-based browsers read "allowed_origins", Firefox "allowed_extensions";
 // each family gets its own file beside the host.
 
+#include <expected>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "base/failure.h"
+#include "base/json.h"
 #include "base/names.h"
 #include "platform/fs.h"
 
@@ -56,6 +60,43 @@ struct Installation {
 /// (already checked) connect: as "chrome-extension://<id>/" in
 /// "allowed_origins" for Chromium, as add-on ids in "allowed_extensions" for Firefox.
 std::string manifest_text(BrowserFamily family, const Path& host, std::span<const std::string> ids);
+
+/// A manifest's members as a browser reads them: a member that is missing or
+/// not a string is nullopt; `allowed` is the family's list member
+/// ("allowed_origins" or "allowed_extensions") of any JSON type, or nullopt.
+struct ParsedManifest {
+  std::optional<std::string> name;
+  std::optional<std::string> type;
+  std::optional<std::string> path;
+  std::optional<Json> allowed;
+};
+
+/// Reads a manifest's text for a browser of `family`.  Fails when the text
+/// is no JSON object, with what follows "the manifest <file> " in a finding:
+/// "is not JSON: <why>" or "is not a JSON object".
+Result<ParsedManifest> parse_manifest(BrowserFamily family, std::string_view text);
+
+/// What the browser takes from a manifest that it accepts.
+struct ManifestFacts {
+  Path host;           // absolute
+  std::string caller;  // the first allowed origin or add-on id
+};
+
+/// Why a browser refuses a manifest.
+struct ManifestRefusal {
+  enum class Kind {
+    kMalformed,   // the browser finds no usable host: "not found"
+    kNoneAllowed  // the list is empty: no extension may connect, "forbidden"
+  };
+  Kind kind = Kind::kMalformed;
+  std::string finding;  // what follows "the manifest <file> "
+};
+
+/// Judges a parsed manifest as a browser of `family` does: "name" is
+/// "com.velmont.qlx", "type" "stdio", "path" absolute, and the list holds
+/// only origins "chrome-extension://<id>/" (Firefox: add-on ids), at least one.
+std::expected<ManifestFacts, ManifestRefusal> accepted_manifest(BrowserFamily family,
+                                                                const ParsedManifest& manifest);
 
 /// Whether `text` is a manifest of "com.velmont.qlx" whose "path" is `host`:
 /// one that this tool wrote for this host, whatever extensions it allows.

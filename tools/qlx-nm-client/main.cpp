@@ -11,28 +11,25 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/json.h"
+#include "child_process/child_frame.h"
 #include "host/frame.h"
-#include "platform/child_process.h"
 
 namespace {
 
 using qlx::ChildProcess;
 
-/// Reads exactly `count` bytes of the host's output; fewer means it ended.
-std::string read_exactly(ChildProcess& child, std::size_t count) {
-  std::string out(count, '\0');
-  out.resize(qlx::read_child_output_fully(child, std::as_writable_bytes(std::span(out))));
-  return out;
-}
-
-/// The next reply's body, or nothing when the host's output ended.
+/// The next reply's body (cut short when the host's output ends inside it),
+/// or nothing when the output ended before it.
 std::optional<std::string> read_reply(ChildProcess& child) {
-  const std::string prefix = read_exactly(child, qlx::kFramePrefixBytes);
-  if (prefix.size() < qlx::kFramePrefixBytes) return std::nullopt;
-  return read_exactly(child, qlx::frame_length(prefix.data()));
+  qlx::ChildFrame frame = qlx::read_child_frame(child);
+  if (frame.read == qlx::FrameRead::kNoFrame || frame.read == qlx::FrameRead::kCutInPrefix) {
+    return std::nullopt;
+  }
+  return std::move(frame.body);
 }
 
 int usage() {

@@ -1,2 +1,2 @@
 #pragma once
-#include "platform/child_process.h"
+#include "child_process/child_process.h"

@@ -3,16 +3,19 @@
 #include <windows.h>
 
 #include "base/at_exit.h"
-#include "platform/child_process.h"
+#include "child_process/child_handles.h"
 #include "platform/error.h"
 #include "platform/utf16_windows.h"
 
 namespace qlx {
 namespace {
 
-void close_handle(std::intptr_t& handle) {
-  if (handle != -1) CloseHandle(reinterpret_cast<HANDLE>(handle));
-  handle = -1;
+HANDLE handle_of(const NativeHandle& handle) {
+  return reinterpret_cast<HANDLE>(handle.value);
+}
+
+NativeHandle own(HANDLE handle) {
+  return NativeHandle(reinterpret_cast<std::intptr_t>(handle));
 }
 
 /// Quotes one argument so that the child's C runtime splits it back out unchanged.
@@ -75,13 +78,6 @@ std::wstring environment_block(const std::vector<EnvChange>& changes) {
 
 }  // namespace
 
-ChildProcess::~ChildProcess() {
-  close_handle(stdin_write);
-  close_handle(stdout_read);
-  close_handle(stderr_read);
-  close_handle(process);
-}
-
 Result<ChildProcess> start_child(const ChildOptions& options) {
   // This process's ends of the pipes live in `child` from the start and the
   // child's ends in `theirs` (its stdin, stdout, stderr), so that a step that
@@ -93,7 +89,8 @@ Result<ChildProcess> start_child(const ChildOptions& options) {
       if (handle != nullptr) CloseHandle(handle);
     }
   }};
-  std::intptr_t* ours[3] = {&child.stdin_write, &child.stdout_read, &child.stderr_read};
+  NativeHandle* ours[3] = {&ChildHandles::input(child), &ChildHandles::output(child),
+                           &ChildHandles::errors(child)};
   constexpr DWORD kPipeBytes[3] = {1 << 20, 1 << 20, 1 << 16};
   for (int stream = 0; stream < 3; ++stream) {
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
@@ -104,9 +101,9 @@ Result<ChildProcess> start_child(const ChildOptions& options) {
     }
     const bool child_reads = stream == 0;
     theirs[stream] = child_reads ? read_end : write_end;
-    *ours[stream] = reinterpret_cast<std::intptr_t>(child_reads ? write_end : read_end);
+    *ours[stream] = own(child_reads ? write_end : read_end);
     // Only the child's end is inherited.
-    if (!SetHandleInformation(reinterpret_cast<HANDLE>(*ours[stream]), HANDLE_FLAG_INHERIT, 0)) {
+    if (!SetHandleInformation(handle_of(*ours[stream]), HANDLE_FLAG_INHERIT, 0)) {
       return fail(last_system_failure());
     }
   }
@@ -152,7 +149,7 @@ Result<ChildProcess> start_child(const ChildOptions& options) {
     return fail(last_system_failure());
   }
   CloseHandle(info.hThread);
-  child.process = reinterpret_cast<std::intptr_t>(info.hProcess);
+  ChildHandles::process(child) = own(info.hProcess);
   return child;
 }
 
@@ -160,8 +157,7 @@ Result<void> write_child_input(ChildProcess& child, std::span<const std::byte> b
   while (!bytes.empty()) {
     const DWORD want = bytes.size() > 0x100000 ? 0x100000 : static_cast<DWORD>(bytes.size());
     DWORD put = 0;
-    if (!WriteFile(reinterpret_cast<HANDLE>(child.stdin_write), bytes.data(), want, &put,
-                   nullptr)) {
+    if (!WriteFile(handle_of(ChildHandles::input(child)), bytes.data(), want, &put, nullptr)) {
       return fail(last_system_failure());
     }
     bytes = bytes.subspan(put);
@@ -170,13 +166,13 @@ Result<void> write_child_input(ChildProcess& child, std::span<const std::byte> b
 }
 
 void close_child_input(ChildProcess& child) {
-  close_handle(child.stdin_write);
+  ChildHandles::input(child).reset();
 }
 
 Result<std::size_t> read_child_output(ChildProcess& child, std::span<std::byte> buffer) {
   const DWORD want = buffer.size() > 0x100000 ? 0x100000 : static_cast<DWORD>(buffer.size());
   DWORD got = 0;
-  if (ReadFile(reinterpret_cast<HANDLE>(child.stdout_read), buffer.data(), want, &got, nullptr)) {
+  if (ReadFile(handle_of(ChildHandles::output(child)), buffer.data(), want, &got, nullptr)) {
     return got;
   }
   const DWORD code = GetLastError();
@@ -188,21 +184,40 @@ std::string read_child_errors(ChildProcess& child) {
   std::string text;
   char chunk[4096];
   DWORD got = 0;
-  while (
-      ReadFile(reinterpret_cast<HANDLE>(child.stderr_read), chunk, sizeof chunk, &got, nullptr) &&
-      got > 0) {
+  while (ReadFile(handle_of(ChildHandles::errors(child)), chunk, sizeof chunk, &got, nullptr) &&
+         got > 0) {
     text.append(chunk, got);
   }
   return text;
 }
 
-Result<int> wait_child(ChildProcess& child) {
-  const auto process = reinterpret_cast<HANDLE>(child.process);
-  if (WaitForSingleObject(process, INFINITE) != WAIT_OBJECT_0) return fail(last_system_failure());
+std::optional<std::uint64_t> child_process_id(const ChildProcess& child) {
+  if (!child_running(child)) return std::nullopt;
+  return GetProcessId(handle_of(ChildHandles::process(child)));
+}
+
+Result<std::optional<int>> reap_child_within(ChildProcess& child,
+                                             std::chrono::milliseconds timeout) {
+  if (!child_running(child)) return fail("the child has already been waited for");
+  const HANDLE process = handle_of(ChildHandles::process(child));
+  const DWORD waited = WaitForSingleObject(process, static_cast<DWORD>(timeout.count()));
+  if (waited == WAIT_TIMEOUT) return std::nullopt;
+  if (waited != WAIT_OBJECT_0) return fail(last_system_failure());
   DWORD code = 0;
   if (!GetExitCodeProcess(process, &code)) return fail(last_system_failure());
-  close_handle(child.process);
+  ChildHandles::process(child).reset();
   return static_cast<int>(code);
+}
+
+Result<int> wait_child(ChildProcess& child) {
+  auto exited = reap_child_within(child, std::chrono::milliseconds(INFINITE));
+  if (!exited) return fail(std::move(exited.error()));
+  return **exited;
+}
+
+void kill_child(ChildProcess& child) {
+  // The handle keeps the process object, and so its id, until it is closed.
+  if (child_running(child)) TerminateProcess(handle_of(ChildHandles::process(child)), 1);
 }
 
 }  // namespace qlx

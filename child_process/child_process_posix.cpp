@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -9,25 +10,30 @@
 #include <unistd.h>
 
 #include "base/at_exit.h"
-#include "platform/child_process.h"
+#include "child_process/child_handles.h"
 #include "platform/error.h"
+#include "platform/sleep.h"
 
 extern char** environ;
 
 namespace qlx {
 namespace {
 
-void close_fd(std::intptr_t& fd) {
-  if (fd >= 0) ::close(static_cast<int>(fd));
-  fd = -1;
+int fd_of(const NativeHandle& handle) {
+  return static_cast<int>(handle.value);
 }
-}  // namespace
 
-ChildProcess::~ChildProcess() {
-  close_fd(stdin_write);
-  close_fd(stdout_read);
-  close_fd(stderr_read);
+pid_t pid_of(const ChildProcess& child) {
+  return static_cast<pid_t>(ChildHandles::process(child).value);
 }
+
+/// The exit code that a wait status gives.
+int exit_code_of(int status) {
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  return 128 + WTERMSIG(status);
+}
+
+}  // namespace
 
 Result<ChildProcess> start_child(const ChildOptions& options) {
   // This process's ends of the pipes live in `child` from the start and the
@@ -40,13 +46,14 @@ Result<ChildProcess> start_child(const ChildOptions& options) {
       if (fd >= 0) ::close(fd);
     }
   }};
-  std::intptr_t* ours[3] = {&child.stdin_write, &child.stdout_read, &child.stderr_read};
+  NativeHandle* ours[3] = {&ChildHandles::input(child), &ChildHandles::output(child),
+                           &ChildHandles::errors(child)};
   for (int stream = 0; stream < 3; ++stream) {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) return fail(last_system_failure());
     const bool child_reads = stream == 0;
     theirs[stream] = ends[child_reads ? 0 : 1];
-    *ours[stream] = ends[child_reads ? 1 : 0];
+    *ours[stream] = NativeHandle(ends[child_reads ? 1 : 0]);
   }
 
   std::map<std::string, std::string> env;
@@ -114,13 +121,14 @@ Result<ChildProcess> start_child(const ChildOptions& options) {
   const int code =
       ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
   if (code != 0) return fail(system_failure(code));
-  child.process = pid;
+  // A pid is no resource to close: the record forgets it once it is reaped.
+  ChildHandles::process(child) = NativeHandle(pid, nullptr);
   return child;
 }
 
 Result<void> write_child_input(ChildProcess& child, std::span<const std::byte> bytes) {
   while (!bytes.empty()) {
-    const ssize_t put = ::write(static_cast<int>(child.stdin_write), bytes.data(), bytes.size());
+    const ssize_t put = ::write(fd_of(ChildHandles::input(child)), bytes.data(), bytes.size());
     if (put < 0) {
       if (errno == EINTR) continue;
       return fail(last_system_failure());
@@ -131,12 +139,12 @@ Result<void> write_child_input(ChildProcess& child, std::span<const std::byte> b
 }
 
 void close_child_input(ChildProcess& child) {
-  close_fd(child.stdin_write);
+  ChildHandles::input(child).reset();
 }
 
 Result<std::size_t> read_child_output(ChildProcess& child, std::span<std::byte> buffer) {
   for (;;) {
-    const ssize_t got = ::read(static_cast<int>(child.stdout_read), buffer.data(), buffer.size());
+    const ssize_t got = ::read(fd_of(ChildHandles::output(child)), buffer.data(), buffer.size());
     if (got >= 0) return static_cast<std::size_t>(got);
     if (errno != EINTR) return fail(last_system_failure());
   }
@@ -146,7 +154,7 @@ std::string read_child_errors(ChildProcess& child) {
   std::string text;
   char chunk[4096];
   for (;;) {
-    const ssize_t got = ::read(static_cast<int>(child.stderr_read), chunk, sizeof chunk);
+    const ssize_t got = ::read(fd_of(ChildHandles::errors(child)), chunk, sizeof chunk);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
     text.append(chunk, static_cast<std::size_t>(got));
@@ -154,16 +162,45 @@ std::string read_child_errors(ChildProcess& child) {
   return text;
 }
 
+std::optional<std::uint64_t> child_process_id(const ChildProcess& child) {
+  if (!child_running(child)) return std::nullopt;
+  return static_cast<std::uint64_t>(pid_of(child));
+}
+
 Result<int> wait_child(ChildProcess& child) {
+  if (!child_running(child)) return fail("the child has already been waited for");
   int status = 0;
-  for (;;) {
-    const pid_t done = ::waitpid(static_cast<pid_t>(child.process), &status, 0);
-    if (done >= 0) break;
+  while (::waitpid(pid_of(child), &status, 0) < 0) {
     if (errno != EINTR) return fail(last_system_failure());
   }
-  child.process = -1;
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  return 128 + WTERMSIG(status);
+  ChildHandles::process(child).reset();
+  return exit_code_of(status);
+}
+
+Result<std::optional<int>> reap_child_within(ChildProcess& child,
+                                             std::chrono::milliseconds timeout) {
+  if (!child_running(child)) return fail("the child has already been waited for");
+  // No wait with a timeout exists for a pid: look often at first, then every 10 ms.
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  std::chrono::milliseconds pause{1};
+  for (;;) {
+    int status = 0;
+    const pid_t done = ::waitpid(pid_of(child), &status, WNOHANG);
+    if (done < 0 && errno != EINTR) return fail(last_system_failure());
+    if (done > 0) {
+      ChildHandles::process(child).reset();
+      return exit_code_of(status);
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return std::nullopt;
+    sleep_for(std::min({pause, std::chrono::ceil<std::chrono::milliseconds>(deadline - now)}));
+    pause = std::min(pause * 2, std::chrono::milliseconds{10});
+  }
+}
+
+void kill_child(ChildProcess& child) {
+  // Before the wait the pid is still this process's child (a zombie at worst).
+  if (child_running(child)) ::kill(pid_of(child), SIGKILL);
 }
 
 }  // namespace qlx

@@ -1,0 +1,55 @@
+#include "check_report.h"
+
+#include <algorithm>
+
+namespace qlx::host_register {
+namespace {
+
+std::string_view error_text(BrowserError error) {
+  switch (error) {
+    case BrowserError::kNotFound:
+      return "\"Specified native messaging host not found.\"";
+    case BrowserError::kForbidden:
+      return "\"Access to the specified native messaging host is forbidden.\"";
+    case BrowserError::kCommunication:
+      return "\"Error when communicating with the native messaging host.\"";
+    case BrowserError::kNone:
+      break;
+  }
+  return "none";
+}
+
+}  // namespace
+
+std::string report_line(const BrowserReport& report) {
+  if (!report.fault) return report.browser + ": ok: " + report.reached;
+  return report.browser + ": " + (report.registered ? "FAIL" : "not registered") + ": " +
+         report.fault->finding +
+         "; browser error: " + std::string(error_text(report.fault->error)) +
+         "; fix: " + report.fault->fix;
+}
+
+int report_exit_code(std::span<const BrowserReport> reports) {
+  const bool any_registered =
+      std::ranges::any_of(reports, [](const BrowserReport& r) { return r.registered; });
+  const bool any_failed = std::ranges::any_of(
+      reports, [](const BrowserReport& r) { return r.registered && r.fault.has_value(); });
+  return any_registered && !any_failed ? 0 : 1;
+}
+
+std::string shown(std::string_view bytes, std::size_t limit) {
+  std::string text(bytes.substr(0, limit));
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  }
+  if (bytes.size() > limit) text += "...";
+  return text;
+}
+
+std::string register_command(BrowserFamily family) {
+  return family == BrowserFamily::kFirefox
+             ? "run qlx-host-register --firefox-extension ID (your add-on's id)"
+             : "run qlx-host-register";
+}
+
+}  // namespace qlx::host_register

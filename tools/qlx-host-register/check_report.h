@@ -1,0 +1,48 @@
+#pragma once
+
+// The lines of qlx-host-register --check (check.h): what a fault is, which of
+// Chromium's messages it leads to, and how one browser's finding is written.
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "manifest.h"
+
+namespace qlx::host_register {
+
+/// Which of Chromium's messages a fault leads to.
+enum class BrowserError { kNone, kNotFound, kForbidden, kCommunication };
+
+/// Why a browser cannot use the host.
+struct Fault {
+  std::string finding;
+  BrowserError error = BrowserError::kNone;
+  std::string fix;
+};
+
+/// What --check found for one browser.
+struct BrowserReport {
+  std::string browser;      // "Google Chrome"
+  bool registered = false;  // the browser has a registration at all, sound or not
+  std::string reached;      // without a fault: "<manifest> starts <host>..."
+  std::optional<Fault> fault;
+};
+
+/// The report's line for one browser, without the end of line.
+std::string report_line(const BrowserReport& report);
+
+/// 0 when at least one browser is registered and every registered one
+/// passes, otherwise 1.
+int report_exit_code(std::span<const BrowserReport> reports);
+
+/// At most `limit` bytes of `bytes`, with control bytes shown as "?": for
+/// quoting what a host or a file holds.
+std::string shown(std::string_view bytes, std::size_t limit = 200);
+
+/// The command that registers the host for a browser of `family`.
+std::string register_command(BrowserFamily family);
+
+}  // namespace qlx::host_register
