@@ -4,6 +4,7 @@
 
 #include "platform/utf16_windows.h"
 #include "policy.h"
+#include "registry_windows.h"
 
 namespace qlx::host_register {
 namespace {
@@ -26,6 +27,7 @@ std::optional<std::vector<std::string>> read_list(HKEY root, const std::wstring&
       ERROR_SUCCESS) {
     return std::nullopt;
   }
+  const NativeHandle held = hold_key(opened);
   std::vector<std::pair<unsigned long, std::string>> numbered;
   for (DWORD index = 0;; ++index) {
     wchar_t value_name[64];
@@ -43,7 +45,6 @@ std::optional<std::vector<std::string>> read_list(HKEY root, const std::wstring&
     if (end == value_name || *end != L'\0') continue;
     numbered.emplace_back(number, utf16_to_utf8(data));
   }
-  RegCloseKey(opened);
   std::ranges::sort(numbered);
   std::vector<std::string> names;
   for (auto& [number, text] : numbered) names.push_back(std::move(text));
@@ -57,12 +58,12 @@ std::optional<bool> read_flag(HKEY root, const std::wstring& key, std::string_vi
       ERROR_SUCCESS) {
     return std::nullopt;
   }
+  const NativeHandle held = hold_key(opened);
   DWORD value = 0;
   DWORD size = sizeof value;
   DWORD type = 0;
   const LSTATUS status = RegQueryValueExW(opened, utf8_to_utf16(name).c_str(), nullptr, &type,
                                           reinterpret_cast<BYTE*>(&value), &size);
-  RegCloseKey(opened);
   if (status != ERROR_SUCCESS || type != REG_DWORD) return std::nullopt;
   return value != 0;
 }
