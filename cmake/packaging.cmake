@@ -136,4 +136,5 @@ add_test(NAME packaging_layout
                  -DSTATIC=${QLX_PACKAGE_STATIC} -DDEB=${QLX_PACKAGE_STATIC}
                  -DVERSION=${PROJECT_VERSION} -DEXTENSION_ID=${QLX_EXTENSION_ID}
                  "-DFIREFOX_ADDON_ID=${QLX_FIREFOX_ADDON_ID}" "-DMAINTAINER=${QLX_DEB_MAINTAINER}"
+                 -DNM_CLIENT=$<TARGET_FILE:qlx-nm-client>
                  -P ${CMAKE_SOURCE_DIR}/cmake/check_packaging.cmake)

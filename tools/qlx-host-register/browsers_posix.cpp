@@ -160,7 +160,12 @@ Registration registration_at(const BrowserTarget& target, const Installation& in
 }
 
 Result<std::optional<Path>> registered_manifest(const BrowserTarget& target) {
-  if (!path_exists(target.file)) return std::nullopt;
+  // A link counts as it is, wherever it leads (a package's link leads to its
+  // files, which --root finds under the root).
+  std::error_code failed;
+  if (!std::filesystem::exists(std::filesystem::symlink_status(target.file, failed))) {
+    return std::nullopt;
+  }
   return target.file;
 }
 

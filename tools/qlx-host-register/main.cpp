@@ -262,10 +262,12 @@ int main(int argc, char** argv) {
       return 0;
     } else if (arg == "--dry-run") {
       options.mode = Mode::kDryRun;
-    } else if (arg == "--uninstall") {
-      options.action = Action::kUninstall;
-    } else if (arg == "--check") {
-      options.action = Action::kCheck;
+    } else if (arg == "--uninstall" || arg == "--check") {
+      const Action action = arg == "--check" ? Action::kCheck : Action::kUninstall;
+      if (options.action != Action::kRegister && options.action != action) {
+        return usage_error("--check takes no other arguments than --root");
+      }
+      options.action = action;
     } else if (arg == "--system") {
       options.scope = Scope::kMachine;
     } else if (arg == "--root") {
