@@ -86,7 +86,9 @@ TEST_P(ResourcesOf, VersionResourceNamesTheProgram) {
     const bool found =
         VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&value), &length) != 0;
     EXPECT_TRUE(found) << utf16_to_utf8(field);
-    if (found) EXPECT_EQ(utf16_to_utf8(value), expected) << utf16_to_utf8(field);
+    if (found) {
+      EXPECT_EQ(utf16_to_utf8(value), expected) << utf16_to_utf8(field);
+    }
   }
 }
 
