@@ -420,6 +420,23 @@ TEST_F(RegisterPosix, SystemWritesEverySystemFolderUnderTheRootAndTakesItBack) {
     EXPECT_EQ(files_below(root.path), std::vector<std::string>{"usr/lib/qlx/qlx-native-host"});
   }
   {
+    SCOPED_TRACE("a place that cannot be written: one line, and nothing is written anywhere");
+    // A file where the folder /etc should be: even root cannot create folders in it.
+    std::filesystem::remove_all(root.path / "etc");
+    ASSERT_TRUE(write_file(root.path / "etc", ""));
+    const HostRun run = run_tool(with({"--firefox-extension", "qlx@velmont.com"}));
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.errors,
+              "qlx-host-register: --system needs the rights to change every user's "
+              "registrations: cannot write " +
+                  root.path.string() +
+                  "/etc: Permission denied (os error 13); run qlx-host-register --system as root "
+                  "(sudo)\n");
+    EXPECT_EQ(files_below(root.path),
+              (std::vector<std::string>{"etc", "usr/lib/qlx/qlx-native-host"}));
+    std::filesystem::remove(root.path / "etc");
+  }
+  {
     SCOPED_TRACE("--root belongs to --system and --check");
     const HostRun run = run_tool({"--root", root.path.string(), "--host", final_host.string()});
     EXPECT_EQ(run.exit_code, 2);
