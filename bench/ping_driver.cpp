@@ -16,9 +16,9 @@
 #include <string_view>
 #include <vector>
 
+#include "child_process/child_process.h"
 #include "child_runs.h"
 #include "host/frame.h"
-#include "child_process/child_process.h"
 #include "platform/fs.h"
 #include "support/temp_dir.h"
 

@@ -27,9 +27,9 @@
 #include <string_view>
 #include <vector>
 
+#include "child_process/child_process.h"
 #include "child_runs.h"
 #include "host/frame.h"
-#include "child_process/child_process.h"
 #include "platform/fs.h"
 
 namespace {

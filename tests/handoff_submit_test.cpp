@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <thread>
 
-#include "handoff/submit_handoff.h"
 #include "child_process/child_process.h"
+#include "handoff/submit_handoff.h"
 #include "store/data_dir.h"
 #include "support/case_name.h"
 #include "support/fault_case.h"

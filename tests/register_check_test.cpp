@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/json.h"
+#include "host/version.h"
 #include "store/data_dir.h"
 #include "support/case_name.h"
 #include "support/check_setup.h"
@@ -312,9 +313,15 @@ const ScriptCase kScriptCases[] = {
     ScriptCase{"NeverAnswers", "exec sleep 600", "did not answer ping within 2 s", kCommunication},
     ScriptCase{"EndsWithoutAnswer", "exit 0", "ended without answering ping", kCommunication},
     ScriptCase{
-        "AnswersAnotherVersion",
-        R"(printf '\066\0\0\0{"host":"com.velmont.qlx","ok":true,"version":"1.0.6"}'; cat >/dev/null)",
-        R"(answered ping with {"host":"com.velmont.qlx","ok":true,"version":"1.0.6"}, not {"host":"com.velmont.qlx","ok":true,"version":"1.0.7"})",
+        "AnotherVersionNotOk",
+        R"(printf '\067\0\0\0{"host":"com.velmont.qlx","ok":false,"version":"1.0.6"}'; cat >/dev/null)",
+        R"(answered ping with {"host":"com.velmont.qlx","ok":false,"version":"1.0.6"}, not {"host":"com.velmont.qlx","ok":true,"version":"1.0.7"})",
+        kCommunication},
+    // This tool's version must answer exactly as this tool's host does.
+    ScriptCase{
+        "ItsVersionInOtherBytes",
+        R"(printf '\066\0\0\0{"ok":true,"host":"com.velmont.qlx","version":"1.0.7"}'; cat >/dev/null)",
+        R"(answered ping with {"ok":true,"host":"com.velmont.qlx","version":"1.0.7"}, not {"host":"com.velmont.qlx","ok":true,"version":"1.0.7"})",
         kCommunication},
     ScriptCase{
         "HangsAtTheEndOfInput",
@@ -349,6 +356,20 @@ TEST_F(RegisterCheck, PassesWhenEveryRegisteredBrowserReachesTheHost) {
   EXPECT_EQ(lines.back(), "Firefox: ok (per user): " + firefox + " starts " + host);
   // The data directory was tried and left as the host would have it.
   EXPECT_TRUE(qlx::is_directory(data_dir_under(at_.local.path)));
+}
+
+// A host of another version that answers a well-formed ping passes, and its
+// line says which version it is.
+TEST_F(RegisterCheck, PassesAHostOfAnotherVersionAndShowsIt) {
+  Manifest manifest = real_host(CheckedBrowser::kChrome);
+  manifest.path = path_to_utf8(programs_dir() / executable_name("older-host"));
+  const std::string chrome = at_.place(CheckedBrowser::kChrome, manifest);
+  const HostRun run = run_check();
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(lines_of(run.output).front(), "Google Chrome: ok (per user): " + chrome + " starts " +
+                                              manifest.path + ", version 1.0.6 (this tool is " +
+                                              std::string(kHostVersion) + ")");
 }
 
 TEST_F(RegisterCheck, FailsWhenNothingIsRegisteredOrOneRegistrationIsBroken) {

@@ -175,6 +175,9 @@ BrowserReport check_browser(const BrowserTarget& user, const BrowserTarget* mach
     return report;
   }
   report.reached = path_to_utf8(*manifest) + " starts " + path_to_utf8(facts->host);
+  if (*version != kHostVersion) {
+    report.reached += ", version " + *version + " (this tool is " + std::string(kHostVersion) + ")";
+  }
   return report;
 }
 

@@ -6,6 +6,7 @@
 // browser:
 //
 //   <browser>: ok: <manifest> starts <host>
+//   <browser>: ok: <manifest> starts <host>, version <its version> (this tool is <version>)
 //   <browser>: not registered: <finding>; browser error: "<text>"; fix: <what to do>
 //   <browser>: FAIL: <finding>; browser error: "<text>"; fix: <what to do>
 //   <browser>: FAIL: <finding>; browser error: none, <what goes wrong instead>; fix: <what to do>

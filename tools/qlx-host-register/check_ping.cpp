@@ -1,5 +1,6 @@
 #include "check_ping.h"
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 #include <optional>
@@ -8,6 +9,8 @@
 #include <utility>
 
 #include "base/json.h"
+#include "base/member.h"
+#include "base/names.h"
 #include "base/reply.h"
 #include "child_process/child_frame.h"
 #include "host/dispatch.h"
@@ -22,6 +25,29 @@ constexpr std::chrono::milliseconds kReplyLimit{2000};
 /// What --check sends: a ping that names its sender, so that the heartbeat it
 /// leaves is not taken for an extension's.
 constexpr std::string_view kCheckPing = R"({"source":"qlx-host-register --check","type":"ping"})";
+
+/// Printable ASCII of a sane length: a version that can be shown as it is.
+bool is_shown_version(std::string_view text) {
+  return !text.empty() && text.size() <= 64 &&
+         std::ranges::all_of(text, [](char c) { return c > 0x20 && c < 0x7f; });
+}
+
+/// The version of a well-formed ping reply from a host of another version
+/// than this tool's: an object whose "ok" is true, whose "host" is
+/// "com.velmont.qlx" and whose "version" is another one than kHostVersion.
+/// Members that a later host may add are let be.
+std::optional<std::string> other_version(std::string_view body) {
+  auto reply = parse_json(body);
+  if (!reply || !reply->is_object()) return std::nullopt;
+  const auto ok = reply->find("ok");
+  const std::string* host = string_member(*reply, "host");
+  const std::string* version = string_member(*reply, "version");
+  if (ok == reply->end() || *ok != true || host == nullptr || *host != kHostName ||
+      version == nullptr || *version == kHostVersion || !is_shown_version(*version)) {
+    return std::nullopt;
+  }
+  return *version;
+}
 
 }  // namespace
 
@@ -58,6 +84,7 @@ std::expected<std::string, Fault> ping_host(BrowserFamily family, const Path& ma
   const ChildFrame reply = reply_read.get();
   const std::string expected = to_compact_json(*handle_ping(Json::object()));
   std::optional<Fault> fault;
+  std::optional<std::string> version;
   if (reply.read == FrameRead::kTooLong) {
     fault = Fault{"the host " + host + " wrote something other than a reply first (\"" +
                       shown(reply.prefix) + "...\" announces a message of " +
@@ -68,10 +95,14 @@ std::expected<std::string, Fault> ping_host(BrowserFamily family, const Path& ma
     fault = Fault{!in_time ? "the host " + host + " did not answer ping within 2 s"
                            : "the host " + host + " ended without answering ping",
                   BrowserError::kCommunication, reinstall};
-  } else if (reply.body != expected) {
-    fault =
-        Fault{"the host " + host + " answered ping with " + shown(reply.body) + ", not " + expected,
-              BrowserError::kCommunication, reinstall};
+  } else {
+    version = reply.body == expected ? std::optional<std::string>(kHostVersion)
+                                     : other_version(reply.body);
+    if (!version) {
+      fault = Fault{
+          "the host " + host + " answered ping with " + shown(reply.body) + ", not " + expected,
+          BrowserError::kCommunication, reinstall};
+    }
   }
   close_child_input(child);
   if (fault) kill_child(child);
@@ -96,7 +127,7 @@ std::expected<std::string, Fault> ping_host(BrowserFamily family, const Path& ma
                                      shown(errors.substr(0, errors.find('\n'))) + "\"",
                                  BrowserError::kNone, reinstall});
   }
-  return std::string(kHostVersion);
+  return *version;
 }
 
 }  // namespace qlx::host_register

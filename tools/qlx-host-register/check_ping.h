@@ -16,6 +16,8 @@ namespace qlx::host_register {
 /// Starts the host that `facts` names, registered through the manifest at
 /// `manifest`, sends it a ping and closes its input.  Returns the version
 /// that the host answered with, or the fault that the browser would meet.
+/// A host of another version passes when its reply is a well-formed ping
+/// reply; one of this tool's version must answer byte for byte as it would.
 std::expected<std::string, Fault> ping_host(BrowserFamily family, const Path& manifest,
                                             const ManifestFacts& facts);
 

@@ -26,53 +26,12 @@
 #include "browsers.h"
 #include "check.h"
 #include "manifest.h"
+#include "options.h"
 
 namespace {
 
 using namespace qlx::host_register;
 using qlx::Path;
-
-enum class Action { kRegister, kUninstall, kCheck };
-enum class Mode { kApply, kDryRun };
-
-struct Options {
-  Action action = Action::kRegister;
-  Mode mode = Mode::kApply;
-  Scope scope = Scope::kUser;
-  Path root;  // POSIX: the folder that stands for "/" in every system path; empty: none
-  std::optional<Path> host;
-  std::vector<std::string> extension_ids;
-  std::vector<std::string> addon_ids;  // Firefox's; none: Firefox is left alone
-};
-
-constexpr std::string_view kUsage =
-    "usage: qlx-host-register [--system [--root DIR]] [--dry-run] [--host PATH]\n"
-    "                         [--firefox-extension ID]... [EXTENSION_ID...]\n"
-    "       qlx-host-register --uninstall [--system [--root DIR]] [--dry-run] [--host PATH]\n"
-    "       qlx-host-register --check [--root DIR]\n"
-    "\n"
-    "Writes the native messaging host manifest com.velmont.qlx.json beside the host\n"
-    "and registers it for the current user with Chrome, Chromium, Edge, Brave,\n"
-    "Vivaldi and Opera.  Each EXTENSION_ID (32 letters a to p) may connect to the\n"
-    "host; without one, the QLX extension may.\n"
-    "\n"
-    "  --host PATH               the host executable (default: qlx-native-host beside\n"
-    "                            this tool)\n"
-    "  --firefox-extension ID    also register com.velmont.qlx.firefox.json with\n"
-    "                            Firefox, for the add-on ID (name@domain or {uuid});\n"
-    "                            may be repeated; without it Firefox is left alone\n"
-    "  --system                  register for every user of the machine (Windows: HKLM,\n"
-    "                            run from an administrator prompt; Linux: the\n"
-    "                            browsers' system folders, run as root)\n"
-    "  --root DIR                Linux: take every system path under DIR (for packages);\n"
-    "                            the manifests still name the host's final path\n"
-    "  --dry-run                 print what would be done, change nothing\n"
-    "  --uninstall               remove the registrations and the manifests of this host\n"
-    "  --check                   tell, per browser, whether it can reach the host that is\n"
-    "                            registered there (per user or per machine, and what its\n"
-    "                            policies allow), and what fixes it when not; exits 0\n"
-    "                            when at least one browser is registered and all\n"
-    "                            registered ones pass, 1 otherwise\n";
 
 int usage_error(std::string_view text) {
   std::cerr << "qlx-host-register: " << text << "\n\n" << kUsage;
@@ -253,70 +212,21 @@ int uninstall_host(const Options& options, const Installation& installation,
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options options;
   const std::vector<std::string> args = utf8_arguments(argc, argv);
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
-      return 0;
-    } else if (arg == "--dry-run") {
-      options.mode = Mode::kDryRun;
-    } else if (arg == "--uninstall" || arg == "--check") {
-      const Action action = arg == "--check" ? Action::kCheck : Action::kUninstall;
-      if (options.action != Action::kRegister && options.action != action) {
-        return usage_error("--check takes no other arguments than --root");
-      }
-      options.action = action;
-    } else if (arg == "--system") {
-      options.scope = Scope::kMachine;
-    } else if (arg == "--root") {
-      if (++i == args.size()) return usage_error("--root needs a folder");
-      if (!has_system_root()) return usage_error("--root is for Linux and other POSIX systems");
-      std::error_code failed;
-      options.root =
-          std::filesystem::absolute(Path(std::u8string(args[i].begin(), args[i].end())), failed)
-              .lexically_normal();
-      if (failed || args[i].empty()) return usage_error("--root needs a folder: " + args[i]);
-      if (!options.root.has_filename()) options.root = options.root.parent_path();
-    } else if (arg == "--firefox-extension") {
-      if (++i == args.size()) return usage_error("--firefox-extension needs an add-on id");
-      if (!is_addon_id(args[i])) {
-        return usage_error("not a Firefox add-on id (name@domain or {uuid}): " + args[i]);
-      }
-      if (std::ranges::find(options.addon_ids, args[i]) == options.addon_ids.end()) {
-        options.addon_ids.push_back(args[i]);
-      }
-    } else if (arg == "--host") {
-      if (++i == args.size()) return usage_error("--host needs a path");
-      options.host = Path(std::u8string(args[i].begin(), args[i].end()));
-    } else if (arg.starts_with("-")) {
-      return usage_error("unknown option " + arg);
-    } else if (!is_extension_id(arg)) {
-      return usage_error("not an extension id (32 letters a to p): " + arg);
-    } else if (std::ranges::find(options.extension_ids, arg) == options.extension_ids.end()) {
-      options.extension_ids.push_back(arg);
-    }
-  }
-  const bool has_ids = !options.extension_ids.empty() || !options.addon_ids.empty();
-  if (options.action == Action::kUninstall && has_ids) {
-    return usage_error("--uninstall takes no extension ids");
+  auto parsed = parse_options(args);
+  if (!parsed) return usage_error(parsed.error().text);
+  const Options& options = *parsed;
+  if (options.action == Action::kHelp) {
+    std::cout << kUsage;
+    return 0;
   }
   if (options.action == Action::kCheck) {
-    if (has_ids || options.host || options.mode == Mode::kDryRun ||
-        options.scope == Scope::kMachine) {
-      return usage_error("--check takes no other arguments than --root");
-    }
     auto user = browser_targets(Scope::kUser);
     if (!user) return error(user.error().text);
     auto machine = browser_targets(Scope::kMachine, options.root);
     if (!machine) return error(machine.error().text);
     return check_browsers(*user, *machine, options.root, std::cout);
   }
-  if (!options.root.empty() && options.scope != Scope::kMachine) {
-    return usage_error("--root goes with --system or --check");
-  }
-  if (options.extension_ids.empty()) options.extension_ids.emplace_back(kQlxExtensionId);
 
   auto host = resolve_host(options);
   if (!host) return error(host.error().text);

@@ -1,0 +1,102 @@
+#include "options.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "manifest.h"
+
+namespace qlx::host_register {
+
+const std::string_view kUsage =
+    "usage: qlx-host-register [--system [--root DIR]] [--dry-run] [--host PATH]\n"
+    "                         [--firefox-extension ID]... [EXTENSION_ID...]\n"
+    "       qlx-host-register --uninstall [--system [--root DIR]] [--dry-run] [--host PATH]\n"
+    "       qlx-host-register --check [--root DIR]\n"
+    "\n"
+    "Writes the native messaging host manifest com.velmont.qlx.json beside the host\n"
+    "and registers it for the current user with Chrome, Chromium, Edge, Brave,\n"
+    "Vivaldi and Opera.  Each EXTENSION_ID (32 letters a to p) may connect to the\n"
+    "host; without one, the QLX extension may.\n"
+    "\n"
+    "  --host PATH               the host executable (default: qlx-native-host beside\n"
+    "                            this tool)\n"
+    "  --firefox-extension ID    also register com.velmont.qlx.firefox.json with\n"
+    "                            Firefox, for the add-on ID (name@domain or {uuid});\n"
+    "                            may be repeated; without it Firefox is left alone\n"
+    "  --system                  register for every user of the machine (Windows: HKLM,\n"
+    "                            run from an administrator prompt; Linux: the\n"
+    "                            browsers' system folders, run as root)\n"
+    "  --root DIR                Linux: take every system path under DIR (for packages);\n"
+    "                            the manifests still name the host's final path\n"
+    "  --dry-run                 print what would be done, change nothing\n"
+    "  --uninstall               remove the registrations and the manifests of this host\n"
+    "  --check                   tell, per browser, whether it can reach the host that is\n"
+    "                            registered there (per user or per machine, and what its\n"
+    "                            policies allow), and what fixes it when not; exits 0\n"
+    "                            when at least one browser is registered and all\n"
+    "                            registered ones pass, 1 otherwise\n";
+
+Result<Options> parse_options(std::span<const std::string> args) {
+  Options options;
+  std::size_t root_arguments = 0;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      options.action = Action::kHelp;
+      return options;
+    } else if (arg == "--dry-run") {
+      options.mode = Mode::kDryRun;
+    } else if (arg == "--uninstall") {
+      options.action = Action::kUninstall;
+    } else if (arg == "--check") {
+      options.action = Action::kCheck;
+    } else if (arg == "--system") {
+      options.scope = Scope::kMachine;
+    } else if (arg == "--root") {
+      if (++i == args.size() || args[i].empty()) return fail("--root needs a folder");
+      if (!has_system_root()) return fail("--root is for Linux and other POSIX systems");
+      std::error_code failed;
+      options.root =
+          std::filesystem::absolute(Path(std::u8string(args[i].begin(), args[i].end())), failed)
+              .lexically_normal();
+      if (failed) return fail("--root needs a folder: " + args[i]);
+      if (!options.root.has_filename()) options.root = options.root.parent_path();
+      root_arguments = 2;
+    } else if (arg == "--firefox-extension") {
+      if (++i == args.size()) return fail("--firefox-extension needs an add-on id");
+      if (!is_addon_id(args[i])) {
+        return fail("not a Firefox add-on id (name@domain or {uuid}): " + args[i]);
+      }
+      if (std::ranges::find(options.addon_ids, args[i]) == options.addon_ids.end()) {
+        options.addon_ids.push_back(args[i]);
+      }
+    } else if (arg == "--host") {
+      if (++i == args.size()) return fail("--host needs a path");
+      options.host = Path(std::u8string(args[i].begin(), args[i].end()));
+    } else if (arg.starts_with("-")) {
+      return fail("unknown option " + arg);
+    } else if (!is_extension_id(arg)) {
+      return fail("not an extension id (32 letters a to p): " + arg);
+    } else if (std::ranges::find(options.extension_ids, arg) == options.extension_ids.end()) {
+      options.extension_ids.push_back(arg);
+    }
+  }
+  const bool has_ids = !options.extension_ids.empty() || !options.addon_ids.empty();
+  if (options.action == Action::kUninstall && has_ids) {
+    return fail("--uninstall takes no extension ids");
+  }
+  if (options.action == Action::kCheck) {
+    if (has_ids || options.host || options.mode == Mode::kDryRun ||
+        options.scope == Scope::kMachine || args.size() != 1 + root_arguments) {
+      return fail("--check takes no other arguments");
+    }
+    return options;
+  }
+  if (!options.root.empty() && options.scope != Scope::kMachine) {
+    return fail("--root goes with --system or --check");
+  }
+  if (options.extension_ids.empty()) options.extension_ids.emplace_back(kQlxExtensionId);
+  return options;
+}
+
+}  // namespace qlx::host_register
