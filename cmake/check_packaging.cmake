@@ -1,8 +1,12 @@
 # Installs the build into a scratch folder, packs it with CPack, and checks
 # that both hold exactly the host, the register tool and the README; with
-# STATIC=ON, that the packed programs need no shared library at all.
+# STATIC=ON, that the packed programs need no shared library at all.  With
+# DEB=ON, also the Debian package: its files (dpkg-deb -c), its control
+# fields, the manifests' bytes, lintian, and the unpacked package as a root
+# that qlx-host-register --check --root passes.
 #   cmake -DBUILD_DIR=... -DSUFFIX=.exe|"" -DGENERATOR=ZIP|TGZ -DPACKAGE=<file name> [-DSTATIC=ON]
-#         -P check_packaging.cmake
+#         [-DDEB=ON -DVERSION=1.0.7 -DEXTENSION_ID=<id> -DFIREFOX_ADDON_ID=<id or empty>
+#          -DMAINTAINER=<field>] -P check_packaging.cmake
 set(scratch ${BUILD_DIR}/packaging-check)
 file(REMOVE_RECURSE ${scratch})
 file(MAKE_DIRECTORY ${scratch})
@@ -51,5 +55,8 @@ if(STATIC)
     endif()
   endforeach()
 endif()
-file(REMOVE_RECURSE ${scratch})
 message(STATUS "${archive}: ${packed}")
+if(DEB)
+  include(${CMAKE_CURRENT_LIST_DIR}/check_deb.cmake)
+endif()
+file(REMOVE_RECURSE ${scratch})

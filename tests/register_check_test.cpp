@@ -1,6 +1,8 @@
 // qlx-host-register --check: one broken set-up per row, each with the line
-// that the tool must print for the browser concerned.  The same table runs on
-// Linux (a scratch HOME) and under Wine (the prefix's registry).
+// that the tool must print for the browser concerned, and one table of
+// registrations per user and per machine under policies.  The same tables
+// run on Linux (a scratch HOME, a scratch --root for the machine's folders
+// and policy files) and under Wine (the prefix's registry, HKCU and HKLM).
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -57,6 +59,7 @@ struct Scratch {
   TempDir home;
   TempDir local;
   TempDir install;
+  TempDir root;
 
   /// Registers `manifest` for `browser`; the manifest's path as the tool reports it.
   std::string place(CheckedBrowser browser, const Manifest& manifest) const {
@@ -76,7 +79,12 @@ class RegisterCheck : public testing::Test {
  protected:
   ~RegisterCheck() override { remove_registrations(); }
 
-  HostRun run_check(std::vector<std::string> arguments = {"--check"}) const {
+  /// Runs --check (with the scratch root) or the tool with `arguments`.
+  HostRun run_check(std::vector<std::string> arguments = {}) const {
+    if (arguments.empty()) {
+      arguments = root_arguments(at_.root.path);
+      arguments.insert(arguments.begin(), "--check");
+    }
     HostOptions options;
     options.executable = programs_dir() / executable_name("qlx-host-register");
     options.arguments = std::move(arguments);
@@ -101,8 +109,8 @@ std::vector<std::string> lines_of(const std::string& output) {
 
 std::string failure(CheckedBrowser browser, const std::string& finding, std::string_view error,
                     const std::string& fix) {
-  return browser_name(browser) + ": FAIL: " + finding + "; browser error: " + std::string(error) +
-         "; fix: " + fix;
+  return browser_name(browser) + ": FAIL (per user): " + finding +
+         "; browser error: " + std::string(error) + "; fix: " + fix;
 }
 
 struct BrokenSetUp {
@@ -124,14 +132,17 @@ const BrokenSetUp kBrokenSetUps[] = {
     {"NoRegistration", CheckedBrowser::kChrome,
      [](const Scratch& at) {
        return "Google Chrome: not registered: nothing is registered at " +
-              registration_location(at.home.path, CheckedBrowser::kChrome) +
-              "; browser error: " + std::string(kNotFound) + "; fix: run qlx-host-register";
+              registration_location(at.home.path, CheckedBrowser::kChrome) + " (per user) or " +
+              machine_location(at.root.path, CheckedBrowser::kChrome) +
+              " (per machine); browser error: " + std::string(kNotFound) +
+              "; fix: run qlx-host-register";
      }},
     {"FirefoxNoRegistration", CheckedBrowser::kFirefox,
      [](const Scratch& at) {
        return "Firefox: not registered: nothing is registered at " +
-              registration_location(at.home.path, CheckedBrowser::kFirefox) +
-              "; browser error: " + std::string(kNotFound) +
+              registration_location(at.home.path, CheckedBrowser::kFirefox) + " (per user) or " +
+              machine_location(at.root.path, CheckedBrowser::kFirefox) +
+              " (per machine); browser error: " + std::string(kNotFound) +
               "; fix: run qlx-host-register --firefox-extension ID (your add-on's id)";
      }},
     {"ManifestNotJson", CheckedBrowser::kChrome,
@@ -341,8 +352,8 @@ TEST_F(RegisterCheck, PassesWhenEveryRegisteredBrowserReachesTheHost) {
   const std::vector<std::string> lines = lines_of(run.output);
   ASSERT_EQ(lines.size(), kBrowsers.size()) << run.output;
   const std::string host = path_to_utf8(host_executable());
-  EXPECT_EQ(lines.front(), "Google Chrome: ok: " + chrome + " starts " + host);
-  EXPECT_EQ(lines.back(), "Firefox: ok: " + firefox + " starts " + host);
+  EXPECT_EQ(lines.front(), "Google Chrome: ok (per user): " + chrome + " starts " + host);
+  EXPECT_EQ(lines.back(), "Firefox: ok (per user): " + firefox + " starts " + host);
   // The data directory was tried and left as the host would have it.
   EXPECT_TRUE(qlx::is_directory(data_dir_under(at_.local.path)));
 }
@@ -356,7 +367,7 @@ TEST_F(RegisterCheck, PassesAHostOfAnotherVersionAndShowsIt) {
   const HostRun run = run_check();
   EXPECT_EQ(run.exit_code, 0) << run.output;
   EXPECT_EQ(run.errors, "");
-  EXPECT_EQ(lines_of(run.output).front(), "Google Chrome: ok: " + chrome + " starts " +
+  EXPECT_EQ(lines_of(run.output).front(), "Google Chrome: ok (per user): " + chrome + " starts " +
                                               manifest.path + ", version 1.0.6 (this tool is " +
                                               std::string(kHostVersion) + ")");
 }
@@ -383,6 +394,112 @@ TEST_F(RegisterCheck, RefusesOtherArgumentsWithExitTwo) {
     EXPECT_EQ(run.output, "");
   }
 }
+
+/// Registrations per user and per machine, and Chrome's policies: which
+/// registration Chrome uses, and what its policies make of it.
+struct Places {
+  std::string user;           // the per-user manifest, as the tool reports it
+  std::string user_location;  // the per-user registration place
+  std::string machine;        // the per-machine manifest
+  std::string user_host;      // the host that the per-user manifest starts, as reported
+  std::string machine_host;   // the one that the per-machine manifest starts
+  std::string where;          // where the policies are set
+};
+
+struct ScopeSetUp {
+  std::string_view name;
+  bool per_user;
+  bool per_machine;
+  std::string_view policies;              // Chrome's machine policies as JSON; empty: none
+  std::string (*line)(const Places& at);  // the line that Chrome must get
+};
+
+class RegisterCheckScopes : public RegisterCheck, public testing::WithParamInterface<ScopeSetUp> {};
+
+TEST_P(RegisterCheckScopes, ChromesLine) {
+  const ScopeSetUp& setup = GetParam();
+  Places places;
+  places.user_location = registration_location(at_.home.path, CheckedBrowser::kChrome);
+  places.user_host = path_to_utf8(host_executable());
+  if (setup.per_user) {
+    places.user = at_.place(CheckedBrowser::kChrome, real_host(CheckedBrowser::kChrome));
+  }
+  if (setup.per_machine) {
+    const MachineHost host = machine_host(at_.root.path);
+    Manifest manifest = real_host(CheckedBrowser::kChrome);
+    manifest.path = host.named;
+    places.machine =
+        place_machine_manifest(at_.root.path, at_.install.path, CheckedBrowser::kChrome,
+                               manifest_json(manifest, CheckedBrowser::kChrome));
+    places.machine_host = host.reported;
+  }
+  if (!setup.policies.empty()) {
+    places.where = set_chrome_policies(at_.root.path, *parse_json(setup.policies));
+  }
+  const std::string expected = setup.line(places);
+  const HostRun run = run_check();
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.exit_code, expected.starts_with("Google Chrome: ok") ? 0 : 1) << run.output;
+  const std::vector<std::string> lines = lines_of(run.output);
+  ASSERT_EQ(lines.size(), kBrowsers.size()) << run.output;
+  EXPECT_EQ(lines.front(), expected);
+}
+
+constexpr std::string_view kBlockedError =
+    "; browser error: \"Access to the specified native messaging host is forbidden.\"; fix: ";
+
+const ScopeSetUp kScopeSetUps[] = {
+    {"PerUserOnly", true, false, "",
+     [](const Places& at) {
+       return "Google Chrome: ok (per user): " + at.user + " starts " + at.user_host;
+     }},
+    {"PerMachineOnly", false, true, "",
+     [](const Places& at) {
+       return "Google Chrome: ok (per machine): " + at.machine + " starts " + at.machine_host;
+     }},
+    {"BothThePerUserOneWins", true, true, "",
+     [](const Places& at) {
+       return "Google Chrome: ok (per user, ahead of per machine): " + at.user + " starts " +
+              at.user_host;
+     }},
+    {"BlockedByStar", true, false, R"({"NativeMessagingBlocklist": ["*"]})",
+     [](const Places& at) {
+       return "Google Chrome: FAIL (per user): the policy NativeMessagingBlocklist in " + at.where +
+              " blocks every host (\"*\") and NativeMessagingAllowlist does not name "
+              "com.velmont.qlx" +
+              std::string(kBlockedError) +
+              "add com.velmont.qlx to the policy NativeMessagingAllowlist";
+     }},
+    {"BlockedByStarAllowedAgain", true, false,
+     R"({"NativeMessagingBlocklist": ["*"],
+         "NativeMessagingAllowlist": ["org.example.other", "com.velmont.qlx"]})",
+     [](const Places& at) {
+       return "Google Chrome: ok (per user): " + at.user + " starts " + at.user_host;
+     }},
+    {"BlockedByName", false, true,
+     R"({"NativeMessagingBlocklist": ["org.example.other", "com.velmont.qlx"]})",
+     [](const Places& at) {
+       return "Google Chrome: FAIL (per machine): the policy NativeMessagingBlocklist in " +
+              at.where + " names com.velmont.qlx" + std::string(kBlockedError) +
+              "remove com.velmont.qlx from the policy NativeMessagingBlocklist, or add it to "
+              "NativeMessagingAllowlist";
+     }},
+    {"UserLevelHostsOffPerUserOnly", true, false, R"({"NativeMessagingUserLevelHosts": false})",
+     [](const Places& at) {
+       return "Google Chrome: FAIL (per user): the policy NativeMessagingUserLevelHosts in " +
+              at.where + " is false, so Google Chrome ignores the registration " +
+              at.user_location +
+              "; browser error: \"Specified native messaging host not found.\"; fix: register "
+              "the host per machine: run qlx-host-register --system " +
+              std::string(kSystemRightsAdvice);
+     }},
+    {"UserLevelHostsOffBoth", true, true, R"({"NativeMessagingUserLevelHosts": false})",
+     [](const Places& at) {
+       return "Google Chrome: ok (per machine): " + at.machine + " starts " + at.machine_host;
+     }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, RegisterCheckScopes, testing::ValuesIn(kScopeSetUps), CaseName());
 
 }  // namespace
 }  // namespace qlx::testing_support

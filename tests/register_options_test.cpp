@@ -48,6 +48,15 @@ TEST_P(ParseOptions, GivesTheOptionsOrTheUsageError) {
   EXPECT_EQ(options->host, row.options.host);
   EXPECT_EQ(options->extension_ids, row.options.extension_ids);
   EXPECT_EQ(options->addon_ids, row.options.addon_ids);
+  EXPECT_EQ(options->scope, row.options.scope);
+  EXPECT_EQ(options->root, row.options.root);
+}
+
+/// `options` per machine, under `root`.
+Options per_machine(Options options, Path root = {}) {
+  options.scope = Scope::kMachine;
+  options.root = std::move(root);
+  return options;
 }
 
 std::vector<OptionsCase> options_cases() {
@@ -56,7 +65,7 @@ std::vector<OptionsCase> options_cases() {
   const std::vector<std::string> qlx{std::string(kQlxExtensionId)};
   const std::string uuid = "{01234567-89ab-cdef-0123-456789ABCDEF}";
   const std::optional<Path> no_host;
-  return {
+  std::vector<OptionsCase> cases = {
       gives("NothingRegistersTheQlxExtension", {},
             {Action::kRegister, Mode::kApply, no_host, qlx, {}}),
       gives("IdsInOrderWithoutRepeats", {id, other, id},
@@ -88,7 +97,29 @@ std::vector<OptionsCase> options_cases() {
       refuses("CheckAfterUninstall", {"--uninstall", "--check"},
               "--check takes no other arguments"),
       refuses("CheckTwice", {"--check", "--check"}, "--check takes no other arguments"),
+      gives("System", {"--system"},
+            per_machine({Action::kRegister, Mode::kApply, no_host, qlx, {}})),
+      gives("UninstallSystem", {"--uninstall", "--system", "--dry-run"},
+            per_machine({Action::kUninstall, Mode::kDryRun, no_host, qlx, {}})),
+      refuses("CheckSystem", {"--check", "--system"}, "--check takes no other arguments"),
+      refuses("RootWithoutAFolder", {"--system", "--root"}, "--root needs a folder"),
   };
+  if (has_system_root()) {
+    // A trailing separator and "." steps are dropped.
+    cases.push_back(
+        gives("SystemUnderARoot", {"--system", "--root", "/tmp/pkg/./"},
+              per_machine({Action::kRegister, Mode::kApply, no_host, qlx, {}}, Path("/tmp/pkg"))));
+    cases.push_back(
+        gives("CheckUnderARoot", {"--check", "--root", "/tmp/pkg"},
+              per_machine({Action::kCheck, Mode::kApply, no_host, {}, {}}, Path("/tmp/pkg"))));
+    cases.back().options.scope = Scope::kUser;
+    cases.push_back(refuses("RootWithoutSystem", {"--root", "/tmp/pkg"},
+                            "--root goes with --system or --check"));
+  } else {
+    cases.push_back(refuses("RootOnWindows", {"--system", "--root", "C:\\pkg"},
+                            "--root is for Linux and other POSIX systems"));
+  }
+  return cases;
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ParseOptions, testing::ValuesIn(options_cases()),

@@ -348,6 +348,103 @@ INSTANTIATE_TEST_SUITE_P(
             "NonUtf8HostPath", {"--host", "HOSTDIR/\xff", std::string(kId)}, "not valid Unicode"}),
     CaseName());
 
+TEST_F(RegisterPosix, SystemWritesEverySystemFolderUnderTheRootAndTakesItBack) {
+  TempDir root;
+  const Path final_host = "/usr/lib/qlx/qlx-native-host";
+  std::filesystem::create_directories(root.path / "usr/lib/qlx");
+  ASSERT_TRUE(write_file(root.path / final_host.relative_path(), "#!/bin/sh\n"));
+  const std::vector<std::string> system = {"--system", "--root", root.path.string() + "/", "--host",
+                                           final_host.string()};
+  auto with = [&](std::vector<std::string> more) {
+    more.insert(more.begin(), system.begin(), system.end());
+    return more;
+  };
+  const std::vector<std::string> copies = {
+      "etc/chromium/native-messaging-hosts/com.velmont.qlx.json",
+      "etc/opt/chrome/native-messaging-hosts/com.velmont.qlx.json",
+      "etc/opt/edge/native-messaging-hosts/com.velmont.qlx.json",
+      "usr/lib/mozilla/native-messaging-hosts/com.velmont.qlx.json",
+  };
+  {
+    SCOPED_TRACE("a dry run writes nothing");
+    const HostRun run = run_tool(with({"--dry-run", std::string(kId)}));
+    EXPECT_EQ(run.exit_code, 0) << run.errors;
+    EXPECT_NE(run.output.find("would register with Google Chrome: " + root.path.string() + "/" +
+                              copies[1]),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(files_below(root.path), std::vector<std::string>{"usr/lib/qlx/qlx-native-host"});
+  }
+  {
+    SCOPED_TRACE("register: each browser's system folder, the manifests naming the final path");
+    const HostRun run =
+        run_tool(with({std::string(kId), "--firefox-extension", "qlx@velmont.com"}));
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.errors, "");
+    std::vector<std::string> expected = copies;
+    expected.insert(expected.end(),
+                    {"usr/lib/qlx/com.velmont.qlx.firefox.json", "usr/lib/qlx/com.velmont.qlx.json",
+                     "usr/lib/qlx/qlx-native-host"});
+    EXPECT_EQ(files_below(root.path), expected);
+    for (const std::string& copy : copies) {
+      SCOPED_TRACE(copy);
+      EXPECT_EQ(read_text(root.path / copy),
+                copy.starts_with("usr/lib/mozilla")
+                    ? expected_firefox_manifest(final_host, {"qlx@velmont.com"})
+                    : expected_manifest(final_host, {kId}));
+      // Every user's browser reads it.
+      EXPECT_EQ(std::filesystem::status(root.path / copy).permissions(),
+                std::filesystem::perms(0644));
+    }
+    EXPECT_EQ(read_text(root.path / "usr/lib/qlx/com.velmont.qlx.json"),
+              expected_manifest(final_host, {kId}));
+    EXPECT_TRUE(files_below(home_.path).empty()) << "per-user folders are left alone";
+  }
+  {
+    SCOPED_TRACE("uninstall takes back every file but the host");
+    const HostRun run = run_tool(with({"--uninstall"}));
+    EXPECT_EQ(run.exit_code, 0) << run.errors;
+    EXPECT_EQ(run.errors, "");
+    EXPECT_EQ(files_below(root.path), std::vector<std::string>{"usr/lib/qlx/qlx-native-host"});
+    EXPECT_FALSE(path_exists(root.path / "etc/opt/chrome"));
+    EXPECT_FALSE(path_exists(root.path / "usr/lib/mozilla"));
+  }
+  {
+    SCOPED_TRACE("without --host, the tool's own folder must lie under the root");
+    const HostRun run = run_tool({"--system", "--root", root.path.string()});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_NE(
+        run.errors.find("is not under " + root.path.string() + ": name its final path with --host"),
+        std::string::npos)
+        << run.errors;
+    EXPECT_EQ(files_below(root.path), std::vector<std::string>{"usr/lib/qlx/qlx-native-host"});
+  }
+  {
+    SCOPED_TRACE("a place that cannot be written: one line, and nothing is written anywhere");
+    // A file where the folder /etc should be: even root cannot create folders in it.
+    std::filesystem::remove_all(root.path / "etc");
+    ASSERT_TRUE(write_file(root.path / "etc", ""));
+    const HostRun run = run_tool(with({"--firefox-extension", "qlx@velmont.com"}));
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.errors,
+              "qlx-host-register: --system needs the rights to change every user's "
+              "registrations: cannot write " +
+                  root.path.string() +
+                  "/etc: Permission denied (os error 13); run qlx-host-register --system as root "
+                  "(sudo)\n");
+    EXPECT_EQ(files_below(root.path),
+              (std::vector<std::string>{"etc", "usr/lib/qlx/qlx-native-host"}));
+    std::filesystem::remove(root.path / "etc");
+  }
+  {
+    SCOPED_TRACE("--root belongs to --system and --check");
+    const HostRun run = run_tool({"--root", root.path.string(), "--host", final_host.string()});
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_NE(run.errors.find("--root goes with --system or --check"), std::string::npos)
+        << run.errors;
+  }
+}
+
 TEST_F(RegisterPosix, RefusesWhenNoConfigurationFolderCanBeFound) {
   const HostRun run = run_tool(with_host({std::string(kId)}), {{"HOME", std::nullopt}});
   EXPECT_EQ(run.exit_code, 1);

@@ -40,9 +40,9 @@ HostRun reg(std::vector<std::string> arguments) {
   return run_host("", options);
 }
 
-/// The default value of HKCU\<key> as reg.exe shows it, or nullopt when the key is missing.
-std::optional<std::string> default_value(const std::string& key) {
-  const HostRun run = reg({"query", "HKCU\\" + key, "/ve"});
+/// The default value of <hive>\<key> as reg.exe shows it, or nullopt when the key is missing.
+std::optional<std::string> default_value(const std::string& key, std::string_view hive = "HKCU") {
+  const HostRun run = reg({"query", std::string(hive) + "\\" + key, "/ve"});
   if (run.exit_code != 0) return std::nullopt;
   const std::size_t type = run.output.find("REG_SZ");
   if (type == std::string::npos) return run.output;
@@ -51,8 +51,8 @@ std::optional<std::string> default_value(const std::string& key) {
   return run.output.substr(start, end - start);
 }
 
-bool key_exists(const std::string& key) {
-  return reg({"query", "HKCU\\" + key}).exit_code == 0;
+bool key_exists(const std::string& key, std::string_view hive = "HKCU") {
+  return reg({"query", std::string(hive) + "\\" + key}).exit_code == 0;
 }
 
 std::string json_escaped(std::string text) {
@@ -162,6 +162,54 @@ TEST(RegisterWindows, RegistersWithEveryBrowserAndRemovesOnlyItsOwnKeys) {
     EXPECT_TRUE(path_exists(host));
   }
   reg({"delete", "HKCU\\Software\\Vivaldi", "/f"});
+}
+
+// Per machine: the same keys below HKLM\SOFTWARE (the prefix's own under Wine).
+TEST(RegisterWindows, SystemRegistersInHklmAndTakesItBack) {
+  TempDir install;
+  const Path host = install.path / "qlx-native-host.exe";
+  ASSERT_TRUE(write_file(host, "MZ"));
+  const std::string host_text = path_to_utf8(host);
+  const std::string manifest = path_to_utf8(install.path / "com.velmont.qlx.json");
+  const std::string firefox_manifest = path_to_utf8(install.path / "com.velmont.qlx.firefox.json");
+  auto machine_key = [](const std::string& key) { return "SOFTWARE" + key.substr(8); };
+  {
+    SCOPED_TRACE("a dry run names HKLM and writes nothing");
+    const HostRun run = run_tool({"--system", "--dry-run", "--host", host_text});
+    EXPECT_EQ(run.exit_code, 0) << run.errors;
+    EXPECT_NE(
+        run.output.find("would register with Google Chrome: HKLM\\" + machine_key(kBrowserKeys[0])),
+        std::string::npos)
+        << run.output;
+    EXPECT_EQ(default_value(machine_key(kBrowserKeys[0]), "HKLM"), std::nullopt);
+  }
+  {
+    SCOPED_TRACE("register");
+    const HostRun run = run_tool({"--system", "--host", host_text, std::string(kId),
+                                  "--firefox-extension", "qlx@velmont.com"});
+    EXPECT_EQ(run.exit_code, 0) << run.errors;
+    EXPECT_EQ(run.errors, "");
+    for (const std::string& key : kBrowserKeys) {
+      EXPECT_EQ(default_value(machine_key(key), "HKLM"), manifest) << key;
+      EXPECT_FALSE(key_exists(key)) << "the user's key stays untouched: " << key;
+    }
+    EXPECT_EQ(default_value(machine_key(kFirefoxKey), "HKLM"), firefox_manifest);
+    auto written = read_file(install.path / "com.velmont.qlx.json");
+    ASSERT_TRUE(written);
+    EXPECT_EQ(*written,
+              manifest_with("allowed_origins",
+                            "chrome-extension://abcdefghijklmnopabcdefghijklmnop/", host_text));
+  }
+  {
+    SCOPED_TRACE("uninstall");
+    const HostRun run = run_tool({"--system", "--uninstall", "--host", host_text});
+    EXPECT_EQ(run.exit_code, 0) << run.errors;
+    for (const std::string& key : kBrowserKeys) EXPECT_FALSE(key_exists(machine_key(key), "HKLM"));
+    EXPECT_FALSE(key_exists(machine_key(kFirefoxKey), "HKLM"));
+    EXPECT_FALSE(key_exists("SOFTWARE\\BraveSoftware", "HKLM"));
+    EXPECT_FALSE(path_exists(install.path / "com.velmont.qlx.json"));
+    EXPECT_TRUE(key_exists("SOFTWARE\\Microsoft", "HKLM"));
+  }
 }
 
 }  // namespace

@@ -15,7 +15,48 @@ Path manifest_file(const Path& home, CheckedBrowser browser) {
   return folder / "com.velmont.qlx.json";
 }
 
+Path machine_file(const Path& root, CheckedBrowser browser) {
+  const Path folder = browser == CheckedBrowser::kFirefox
+                          ? root / "usr/lib/mozilla/native-messaging-hosts"
+                          : root / "etc/opt/chrome/native-messaging-hosts";
+  return folder / "com.velmont.qlx.json";
+}
+
 }  // namespace
+
+std::string machine_location(const Path& root, CheckedBrowser browser) {
+  return machine_file(root, browser).string();
+}
+
+std::string place_machine_manifest(const Path& root, const Path&, CheckedBrowser browser,
+                                   std::string_view text) {
+  const Path file = machine_file(root, browser);
+  std::filesystem::create_directories(file.parent_path());
+  EXPECT_TRUE(write_file(file, text));
+  return file.string();
+}
+
+MachineHost machine_host(const Path& root) {
+  const Path inside = "/usr/lib/qlx-native-host/qlx-native-host";
+  const Path copy = root / inside.relative_path();
+  std::filesystem::create_directories(copy.parent_path());
+  std::filesystem::copy_file(host_executable(), copy,
+                             std::filesystem::copy_options::overwrite_existing);
+  return {inside.string(), copy.string()};
+}
+
+std::string set_chrome_policies(const Path& root, const Json& policies) {
+  const Path file = root / "etc/opt/chrome/policies/managed/qlx-test.json";
+  std::filesystem::create_directories(file.parent_path());
+  EXPECT_TRUE(write_file(file, to_compact_json(policies)));
+  return file.string();
+}
+
+std::vector<std::string> root_arguments(const Path& root) {
+  return {"--root", root.string()};
+}
+
+const std::string_view kSystemRightsAdvice = "as root (sudo)";
 
 std::string registration_location(const Path& home, CheckedBrowser browser) {
   return manifest_file(home, browser).string();

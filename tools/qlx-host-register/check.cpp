@@ -6,6 +6,7 @@
 #include "check_ping.h"
 #include "check_report.h"
 #include "host/version.h"
+#include "policy.h"
 
 namespace qlx::host_register {
 namespace {
@@ -65,27 +66,106 @@ std::optional<Fault> check_host_file(const Path& host) {
   return std::nullopt;
 }
 
+/// `path` as a program inside `root` sees it: links to absolute paths are
+/// followed inside `root` (a package unpacked there links its own files).
+Path inside_root(const Path& root, Path path) {
+  if (root.empty()) return path;
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code failed;
+    if (!std::filesystem::is_symlink(path, failed)) break;
+    const Path target = std::filesystem::read_symlink(path, failed);
+    if (failed) break;
+    path = target.is_absolute() ? root / target.relative_path() : path.parent_path() / target;
+  }
+  return path;
+}
+
+/// The fault that the browser's policies make of a registration, if any.
+std::optional<Fault> policy_fault(const NativeMessagingPolicies& policies) {
+  const std::string host(kHostName);
+  switch (policy_block(policies)) {
+    case PolicyBlock::kNone:
+      return std::nullopt;
+    case PolicyBlock::kAllHosts:
+      return Fault{"the policy " + std::string(kBlocklistPolicy) + " in " +
+                       policies.blocklist->where + " blocks every host (\"*\") and " +
+                       std::string(kAllowlistPolicy) + " does not name " + host,
+                   BrowserError::kForbidden,
+                   "add " + host + " to the policy " + std::string(kAllowlistPolicy)};
+    case PolicyBlock::kByName:
+      return Fault{"the policy " + std::string(kBlocklistPolicy) + " in " +
+                       policies.blocklist->where + " names " + host,
+                   BrowserError::kForbidden,
+                   "remove " + host + " from the policy " + std::string(kBlocklistPolicy) +
+                       ", or add it to " + std::string(kAllowlistPolicy)};
+  }
+  return std::nullopt;
+}
+
 /// Follows the registration of one browser the way the browser does, step
 /// by step; the first fault found makes its report.  `data` is the data
 /// directory's fault, the same for every browser.
-BrowserReport check_browser(const BrowserTarget& target, const std::optional<Fault>& data) {
+BrowserReport check_browser(const BrowserTarget& user, const BrowserTarget* machine,
+                            const Path& root, const std::optional<Fault>& data) {
   BrowserReport report;
-  report.browser = target.browser;
-  auto manifest = find_registration(target, report.registered);
+  report.browser = user.browser;
+  const NativeMessagingPolicies policies = read_policies(user.policy_place, root);
+  // The places in the browser's order: the user's (unless a policy turns
+  // them off), then the machine's.
+  bool user_registered = false;
+  auto manifest = find_registration(user, user_registered);
+  bool machine_registered = false;
+  std::expected<Path, Fault> machine_manifest = std::unexpected(Fault{});
+  if (machine) machine_manifest = find_registration(*machine, machine_registered);
+  const bool user_read = reads_user_level_hosts(policies);
+  const BrowserTarget* chosen = nullptr;
+  if (user_registered && user_read) {
+    chosen = &user;
+    report.hides_machine = machine_registered;
+  } else if (machine_registered) {
+    chosen = machine;
+    manifest = std::move(machine_manifest);
+  }
+  if (chosen == nullptr && user_registered) {
+    report.registered = true;
+    report.scope = Scope::kUser;
+    report.fault = Fault{"the policy " + std::string(kUserLevelHostsPolicy) + " in " +
+                             policies.user_level_hosts->where + " is false, so " + user.browser +
+                             " ignores the registration " + user.location,
+                         BrowserError::kNotFound,
+                         "register the host per machine: " + system_command(user.family)};
+    return report;
+  }
+  if (chosen == nullptr) {
+    std::string places = user.location;
+    if (machine) places += " (per user) or " + machine->location + " (per machine)";
+    report.fault = Fault{"nothing is registered at " + places, BrowserError::kNotFound,
+                         register_command(user.family)};
+    return report;
+  }
+  report.registered = true;
+  report.scope = chosen->scope;
   if (!manifest) {
     report.fault = std::move(manifest.error());
     return report;
   }
-  auto facts = read_manifest(target.family, *manifest);
+  if (auto blocked = policy_fault(policies)) {
+    report.fault = std::move(blocked);
+    return report;
+  }
+  const bool in_root = chosen->scope == Scope::kMachine && !root.empty();
+  const Path manifest_file = in_root ? inside_root(root, *manifest) : *manifest;
+  auto facts = read_manifest(chosen->family, manifest_file);
   if (!facts) {
     report.fault = std::move(facts.error());
     return report;
   }
+  if (in_root) facts->host = inside_root(root, root / facts->host.relative_path());
   if (auto fault = check_host_file(facts->host)) {
     report.fault = std::move(fault);
     return report;
   }
-  auto version = ping_host(target.family, *manifest, *facts);
+  auto version = ping_host(chosen->family, manifest_file, *facts);
   if (!version) {
     report.fault = std::move(version.error());
     return report;
@@ -103,11 +183,16 @@ BrowserReport check_browser(const BrowserTarget& target, const std::optional<Fau
 
 }  // namespace
 
-int check_browsers(std::span<const BrowserTarget> targets, std::ostream& out) {
+int check_browsers(std::span<const BrowserTarget> user, std::span<const BrowserTarget> machine,
+                   const Path& root, std::ostream& out) {
   const std::optional<Fault> data = check_data_dir();
   std::vector<BrowserReport> reports;
-  for (const BrowserTarget& target : targets) {
-    reports.push_back(check_browser(target, data));
+  for (const BrowserTarget& target : user) {
+    const BrowserTarget* system = nullptr;
+    for (const BrowserTarget& candidate : machine) {
+      if (candidate.browser == target.browser) system = &candidate;
+    }
+    reports.push_back(check_browser(target, system, root, data));
     out << report_line(reports.back()) << "\n";
   }
   out.flush();

@@ -27,10 +27,17 @@
 
 namespace qlx::host_register {
 
-/// Checks every target and writes one line per target to `out`.  Returns the
-/// exit code: 0 when at least one browser is registered and every registered
-/// one passes, otherwise 1.
-int check_browsers(std::span<const BrowserTarget> targets, std::ostream& out);
+/// Checks every browser of `user` (the per-user places, in their order) and
+/// writes one line per browser to `out`.  A browser's per-machine place, if
+/// it has one, is the one of `machine` with its name; the per-user
+/// registration comes first, as in the browsers, unless the browser's
+/// policies turn per-user hosts off, and policies that block the host are
+/// faults.  Under `root` (POSIX; empty: none) lie the per-machine
+/// registrations, the policy files and the hosts that per-machine manifests
+/// name.  Returns the exit code: 0 when at least one browser is registered
+/// and every registered one passes, otherwise 1.
+int check_browsers(std::span<const BrowserTarget> user, std::span<const BrowserTarget> machine,
+                   const Path& root, std::ostream& out);
 
 /// Whether `path` is a file that this system would start as a program.
 bool is_executable_file(const Path& path);

@@ -22,8 +22,14 @@ std::string_view error_text(BrowserError error) {
 }  // namespace
 
 std::string report_line(const BrowserReport& report) {
-  if (!report.fault) return report.browser + ": ok: " + report.reached;
-  return report.browser + ": " + (report.registered ? "FAIL" : "not registered") + ": " +
+  std::string scope;
+  if (report.scope) {
+    scope = report.scope == Scope::kMachine ? " (per machine)"
+            : report.hides_machine          ? " (per user, ahead of per machine)"
+                                            : " (per user)";
+  }
+  if (!report.fault) return report.browser + ": ok" + scope + ": " + report.reached;
+  return report.browser + ": " + (report.registered ? "FAIL" + scope : "not registered") + ": " +
          report.fault->finding +
          "; browser error: " + std::string(error_text(report.fault->error)) +
          "; fix: " + report.fault->fix;
@@ -50,6 +56,13 @@ std::string register_command(BrowserFamily family) {
   return family == BrowserFamily::kFirefox
              ? "run qlx-host-register --firefox-extension ID (your add-on's id)"
              : "run qlx-host-register";
+}
+
+std::string system_command(BrowserFamily family) {
+  return std::string(family == BrowserFamily::kFirefox
+                         ? "run qlx-host-register --system --firefox-extension ID"
+                         : "run qlx-host-register --system") +
+         " " + std::string(system_rights_advice());
 }
 
 }  // namespace qlx::host_register

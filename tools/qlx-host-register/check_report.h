@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "browsers.h"
 #include "manifest.h"
 
 namespace qlx::host_register {
@@ -27,7 +28,10 @@ struct Fault {
 struct BrowserReport {
   std::string browser;      // "Google Chrome"
   bool registered = false;  // the browser has a registration at all, sound or not
-  std::string reached;      // without a fault: "<manifest> starts <host>..."
+  /// The registration that the browser uses, when it has one: per user or per machine.
+  std::optional<Scope> scope;
+  bool hides_machine = false;  // a per-user one, with a per-machine one behind it
+  std::string reached;         // without a fault: "<manifest> starts <host>..."
   std::optional<Fault> fault;
 };
 
@@ -44,5 +48,9 @@ std::string shown(std::string_view bytes, std::size_t limit = 200);
 
 /// The command that registers the host for a browser of `family`.
 std::string register_command(BrowserFamily family);
+
+/// The command that registers the host per machine for a browser of
+/// `family`, with the rights that it needs.
+std::string system_command(BrowserFamily family);
 
 }  // namespace qlx::host_register

@@ -1,16 +1,19 @@
 // qlx-host-register: makes the native messaging host known to the browsers of
-// the current user, or takes it back.
+// the current user or of the machine, or takes it back.
 //
-//   qlx-host-register [--dry-run] [--host PATH] [--firefox-extension ID]... [EXTENSION_ID...]
-//   qlx-host-register --uninstall [--dry-run] [--host PATH]
-//   qlx-host-register --check
+//   qlx-host-register [--system [--root DIR]] [--dry-run] [--host PATH]
+//                     [--firefox-extension ID]... [EXTENSION_ID...]
+//   qlx-host-register --uninstall [--system [--root DIR]] [--dry-run] [--host PATH]
+//   qlx-host-register --check [--root DIR]
 //
 // Writes the manifest "com.velmont.qlx.json" beside the host, allowing each
 // EXTENSION_ID (the QLX extension's when none is given), then registers it
 // with Chrome, Chromium, Edge, Brave, Vivaldi and Opera; with
 // --firefox-extension, also "com.velmont.qlx.firefox.json" for Firefox.
 // --uninstall removes those registrations and manifests, and only where they
-// name this host.  --check tells, per browser, whether the browser can reach
+// name this host.  With --system, the machine's registrations instead of the
+// user's (HKLM on Windows, the browsers' system folders elsewhere, taken
+// under --root DIR).  --check tells, per browser, whether the browser can reach
 // the host, and what to do when it cannot (check.h).
 #include <algorithm>
 #include <iostream>
@@ -40,31 +43,57 @@ int error(std::string_view text) {
   return 1;
 }
 
-/// The host executable's absolute path, or why it cannot be used.
-qlx::Result<Path> resolve_host(const Options& options) {
-  Path host;
+/// Where the host is: the path that the manifests name, and the path on this
+/// system (under --root, that one below the root).
+struct HostPaths {
+  Path final;
+  Path on_disk;
+};
+
+/// The host executable's absolute paths, or why it cannot be used.
+qlx::Result<HostPaths> resolve_host(const Options& options) {
+  HostPaths host;
   if (options.host) {
     if (options.host->empty()) return qlx::fail("the host path is empty");
     std::error_code failed;
-    host = std::filesystem::absolute(*options.host, failed);
+    host.final = std::filesystem::absolute(*options.host, failed).lexically_normal();
     if (failed) return qlx::fail("cannot make the host path absolute: " + failed.message());
+    host.on_disk = options.root.empty() ? host.final : options.root / host.final.relative_path();
   } else {
     auto self = qlx::current_executable_path();
     if (!self) return qlx::fail("cannot find this program's own folder: " + self.error().text);
-    host = self->parent_path() / host_file_name();
+    host.on_disk = (self->parent_path() / host_file_name()).lexically_normal();
+    host.final = host.on_disk;
+    if (!options.root.empty()) {
+      const Path inside = host.on_disk.lexically_relative(options.root);
+      if (inside.empty() || *inside.begin() == "..") {
+        return qlx::fail("the host " + qlx::path_to_utf8(host.on_disk) + " is not under " +
+                         qlx::path_to_utf8(options.root) + ": name its final path with --host");
+      }
+      host.final = Path("/") / inside;
+    }
   }
-  host = host.lexically_normal();
-  const std::string text = qlx::path_to_utf8(host);
+  const std::string text = qlx::path_to_utf8(host.final);
   if (!qlx::is_valid_utf8(text) ||
-      Path(std::u8string(text.begin(), text.end())).native() != host.native()) {
+      Path(std::u8string(text.begin(), text.end())).native() != host.final.native()) {
     return qlx::fail("the host path cannot be written in a manifest (it is not valid Unicode): " +
                      text);
   }
   if (options.action == Action::kRegister) {
-    if (!qlx::path_exists(host)) return qlx::fail("no host executable at " + text);
-    if (qlx::is_directory(host)) return qlx::fail(text + " is a folder, not the host executable");
+    const std::string where = qlx::path_to_utf8(host.on_disk);
+    if (!qlx::path_exists(host.on_disk)) return qlx::fail("no host executable at " + where);
+    if (qlx::is_directory(host.on_disk)) {
+      return qlx::fail(where + " is a folder, not the host executable");
+    }
   }
   return host;
+}
+
+/// The one line that says that --system lacks the rights, and what to run instead.
+int no_rights(std::string_view text) {
+  return error(
+      "--system needs the rights to change every user's registrations: " + std::string(text) +
+      "; run qlx-host-register --system " + std::string(system_rights_advice()));
 }
 
 /// The manifests that a registration writes: Chromium's always, Firefox's
@@ -96,10 +125,30 @@ int register_host(const Options& options, const Installation& installation,
     }
     return 0;
   }
+  const bool system = options.scope == Scope::kMachine;
+  if (system) {
+    // Every place first: without the rights, nothing is written at all.
+    for (const BrowserTarget& target : targets) {
+      if (auto writable = check_writable(target); !writable)
+        return no_rights(writable.error().text);
+    }
+  }
+  std::vector<Path> written_files;
   for (const ManifestFile* file : manifests_written(installation)) {
     const std::string manifest = qlx::path_to_utf8(file->path);
     if (auto written = qlx::write_file(file->path, file->json); !written) {
-      return error("cannot write " + manifest + ": " + written.error().text);
+      for (const Path& done : written_files) (void)qlx::remove_file(done);
+      const std::string text = "cannot write " + manifest + ": " + written.error().text;
+      return system ? no_rights(text) : error(text);
+    }
+    written_files.push_back(file->path);
+    if (system) {
+      // Every user's browser reads it (a new file is its owner's only).
+      using std::filesystem::perms;
+      std::error_code ignored;
+      std::filesystem::permissions(
+          file->path,
+          perms::owner_read | perms::owner_write | perms::group_read | perms::others_read, ignored);
     }
     std::cout << "wrote " << manifest << "\n";
   }
@@ -172,24 +221,27 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.action == Action::kCheck) {
-    auto targets = browser_targets();
-    if (!targets) return error(targets.error().text);
-    return check_browsers(*targets, std::cout);
+    auto user = browser_targets(Scope::kUser);
+    if (!user) return error(user.error().text);
+    auto machine = browser_targets(Scope::kMachine, options.root);
+    if (!machine) return error(machine.error().text);
+    return check_browsers(*user, *machine, options.root, std::cout);
   }
 
   auto host = resolve_host(options);
   if (!host) return error(host.error().text);
   Installation installation;
-  installation.host = *host;
-  installation.chromium.path = host->parent_path() / kManifestFileName;
+  installation.host = host->final;
+  installation.chromium.path = host->on_disk.parent_path() / kManifestFileName;
   installation.chromium.json =
-      manifest_text(BrowserFamily::kChromium, *host, options.extension_ids);
-  installation.firefox.path = host->parent_path() / kFirefoxManifestFileName;
+      manifest_text(BrowserFamily::kChromium, host->final, options.extension_ids);
+  installation.firefox.path = host->on_disk.parent_path() / kFirefoxManifestFileName;
   if (!options.addon_ids.empty()) {
-    installation.firefox.json = manifest_text(BrowserFamily::kFirefox, *host, options.addon_ids);
+    installation.firefox.json =
+        manifest_text(BrowserFamily::kFirefox, host->final, options.addon_ids);
   }
 
-  auto targets = browser_targets();
+  auto targets = browser_targets(options.scope, options.root);
   if (!targets) return error(targets.error().text);
   return options.action == Action::kRegister ? register_host(options, installation, *targets)
                                              : uninstall_host(options, installation, *targets);

@@ -1,16 +1,17 @@
 #include "options.h"
 
 #include <algorithm>
+#include <system_error>
 
 #include "manifest.h"
 
 namespace qlx::host_register {
 
 const std::string_view kUsage =
-    "usage: qlx-host-register [--dry-run] [--host PATH] [--firefox-extension ID]...\n"
-    "                         [EXTENSION_ID...]\n"
-    "       qlx-host-register --uninstall [--dry-run] [--host PATH]\n"
-    "       qlx-host-register --check\n"
+    "usage: qlx-host-register [--system [--root DIR]] [--dry-run] [--host PATH]\n"
+    "                         [--firefox-extension ID]... [EXTENSION_ID...]\n"
+    "       qlx-host-register --uninstall [--system [--root DIR]] [--dry-run] [--host PATH]\n"
+    "       qlx-host-register --check [--root DIR]\n"
     "\n"
     "Writes the native messaging host manifest com.velmont.qlx.json beside the host\n"
     "and registers it for the current user with Chrome, Chromium, Edge, Brave,\n"
@@ -22,15 +23,22 @@ const std::string_view kUsage =
     "  --firefox-extension ID    also register com.velmont.qlx.firefox.json with\n"
     "                            Firefox, for the add-on ID (name@domain or {uuid});\n"
     "                            may be repeated; without it Firefox is left alone\n"
+    "  --system                  register for every user of the machine (Windows: HKLM,\n"
+    "                            run from an administrator prompt; Linux: the\n"
+    "                            browsers' system folders, run as root)\n"
+    "  --root DIR                Linux: take every system path under DIR (for packages);\n"
+    "                            the manifests still name the host's final path\n"
     "  --dry-run                 print what would be done, change nothing\n"
     "  --uninstall               remove the registrations and the manifests of this host\n"
     "  --check                   tell, per browser, whether it can reach the host that is\n"
-    "                            registered there, and what fixes it when not; exits 0\n"
+    "                            registered there (per user or per machine, and what its\n"
+    "                            policies allow), and what fixes it when not; exits 0\n"
     "                            when at least one browser is registered and all\n"
     "                            registered ones pass, 1 otherwise\n";
 
 Result<Options> parse_options(std::span<const std::string> args) {
   Options options;
+  std::size_t root_arguments = 0;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
@@ -42,6 +50,18 @@ Result<Options> parse_options(std::span<const std::string> args) {
       options.action = Action::kUninstall;
     } else if (arg == "--check") {
       options.action = Action::kCheck;
+    } else if (arg == "--system") {
+      options.scope = Scope::kMachine;
+    } else if (arg == "--root") {
+      if (++i == args.size() || args[i].empty()) return fail("--root needs a folder");
+      if (!has_system_root()) return fail("--root is for Linux and other POSIX systems");
+      std::error_code failed;
+      options.root =
+          std::filesystem::absolute(Path(std::u8string(args[i].begin(), args[i].end())), failed)
+              .lexically_normal();
+      if (failed) return fail("--root needs a folder: " + args[i]);
+      if (!options.root.has_filename()) options.root = options.root.parent_path();
+      root_arguments = 2;
     } else if (arg == "--firefox-extension") {
       if (++i == args.size()) return fail("--firefox-extension needs an add-on id");
       if (!is_addon_id(args[i])) {
@@ -66,10 +86,14 @@ Result<Options> parse_options(std::span<const std::string> args) {
     return fail("--uninstall takes no extension ids");
   }
   if (options.action == Action::kCheck) {
-    if (has_ids || options.host || options.mode == Mode::kDryRun || args.size() != 1) {
+    if (has_ids || options.host || options.mode == Mode::kDryRun ||
+        options.scope == Scope::kMachine || args.size() != 1 + root_arguments) {
       return fail("--check takes no other arguments");
     }
     return options;
+  }
+  if (!options.root.empty() && options.scope != Scope::kMachine) {
+    return fail("--root goes with --system or --check");
   }
   if (options.extension_ids.empty()) options.extension_ids.emplace_back(kQlxExtensionId);
   return options;

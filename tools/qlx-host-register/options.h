@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/failure.h"
+#include "browsers.h"
 #include "platform/fs.h"
 
 namespace qlx::host_register {
@@ -22,6 +23,8 @@ struct Options {
   std::optional<Path> host;
   std::vector<std::string> extension_ids;  // registering: the QLX extension's when none is given
   std::vector<std::string> addon_ids;      // Firefox's; none: Firefox is left alone
+  Scope scope = Scope::kUser;              // --system: the machine's registrations
+  Path root = {};  // --root (POSIX): the folder that stands for "/" in every system path; empty: none
 };
 
 /// The usage text that --help prints and every usage error follows.
