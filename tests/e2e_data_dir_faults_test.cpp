@@ -259,13 +259,13 @@ INSTANTIATE_TEST_SUITE_P(
                         aged_file(d, "old-transfer.json", kBareMetadata, kOld);
                       },
                   .messages = {begin_message("next-transfer"), kPingEdge},
-                  .replies = {begun("next-transfer"), kPong},
+                  .replies = {begun_reply("next-transfer"), kPong},
                   .files = after_next_begin({{"browser-transfers/old-transfer.part", kAbsent},
                                              {"browser-transfers/old-transfer.json", kAbsent}})},
         FaultCase{.name = "MetadataWithoutPartialUntouchedForADayIsRemoved",
                   .setup = [](const Path& d) { aged_file(d, "half-made.json", "{}", kOld); },
                   .messages = {begin_message("next-transfer"), kPingEdge},
-                  .replies = {begun("next-transfer"), kPong},
+                  .replies = {begun_reply("next-transfer"), kPong},
                   .files = after_next_begin({{"browser-transfers/half-made.json", kAbsent}})},
         FaultCase{
             .name = "TransferOfLessThanADayIsKept",
@@ -275,7 +275,7 @@ INSTANTIATE_TEST_SUITE_P(
                   aged_file(d, "young-transfer.json", kBareMetadata, kRecent);
                 },
             .messages = {begin_message("next-transfer"), kPingEdge},
-            .replies = {begun("next-transfer"), kPong},
+            .replies = {begun_reply("next-transfer"), kPong},
             .files = after_next_begin({{"browser-transfers/young-transfer.part", "ABC"},
                                        {"browser-transfers/young-transfer.json", kBareMetadata}})},
         FaultCase{
@@ -286,13 +286,13 @@ INSTANTIATE_TEST_SUITE_P(
                   aged_file(d, "slow-transfer.json", kBareMetadata, kOld);
                 },
             .messages = {begin_message("next-transfer"), kPingEdge},
-            .replies = {begun("next-transfer"), kPong},
+            .replies = {begun_reply("next-transfer"), kPong},
             .files = after_next_begin({{"browser-transfers/slow-transfer.part", "ABC"},
                                        {"browser-transfers/slow-transfer.json", kBareMetadata}})},
         FaultCase{.name = "HandedOverPartialIsKept",
                   .setup = [](const Path& d) { aged_file(d, "taken-over.part", "ABC", kOld); },
                   .messages = {begin_message("next-transfer"), kPingEdge},
-                  .replies = {begun("next-transfer"), kPong},
+                  .replies = {begun_reply("next-transfer"), kPong},
                   .files = after_next_begin({{"browser-transfers/taken-over.part", "ABC"}})},
         FaultCase{.name = "FilesOfNoTransferAreKept",
                   .setup =
@@ -303,7 +303,7 @@ INSTANTIATE_TEST_SUITE_P(
                         aged_file(d, "notes-file.txt", "x", kOld);
                       },
                   .messages = {begin_message("next-transfer"), kPingEdge},
-                  .replies = {begun("next-transfer"), kPong},
+                  .replies = {begun_reply("next-transfer"), kPong},
                   .files = after_next_begin({{"browser-transfers/short.json", "{}"},
                                              {"browser-transfers/not.an.id.json", "{}"},
                                              {"browser-transfers/not.an.id.part", "ABC"},
@@ -315,7 +315,7 @@ INSTANTIATE_TEST_SUITE_P(
                         aged_file(d, "next-transfer.json", "{}", kOld);
                       },
                   .messages = {begin_message("next-transfer"), kPingEdge},
-                  .replies = {begun("next-transfer"), kPong},
+                  .replies = {begun_reply("next-transfer"), kPong},
                   .files = after_next_begin({})}),
     CaseName());
 
