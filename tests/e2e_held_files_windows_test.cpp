@@ -9,7 +9,7 @@
 #include <span>
 #include <string>
 
-#include "platform/child_process.h"
+#include "child_process/child_process.h"
 #include "support/case_name.h"
 #include "support/fault_case.h"
 #include "support/host_session.h"
