@@ -24,7 +24,8 @@ struct Options {
   std::vector<std::string> extension_ids;  // registering: the QLX extension's when none is given
   std::vector<std::string> addon_ids;      // Firefox's; none: Firefox is left alone
   Scope scope = Scope::kUser;              // --system: the machine's registrations
-  Path root = {};  // --root (POSIX): the folder that stands for "/" in every system path; empty: none
+  Path root =
+      {};  // --root (POSIX): the folder that stands for "/" in every system path; empty: none
 };
 
 /// The usage text that --help prints and every usage error follows.
