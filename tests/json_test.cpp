@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/json.h"
+#include "base/utf8.h"
 #include "support/case_name.h"
 
 namespace qlx {
