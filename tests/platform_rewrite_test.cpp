@@ -65,6 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
 // A full disk or a file size limit: the growth fails, the file is cut back,
 // and the old content stays whole.
 TEST(RewriteInPlace, FailedGrowthLeavesTheOldContent) {
+  if (!testing_support::growth_faults_supported()) GTEST_SKIP() << "no way to fail a growth here";
   struct Growth {
     const char* name;
     std::string old;
@@ -79,7 +80,7 @@ TEST(RewriteInPlace, FailedGrowthLeavesTheOldContent) {
       ASSERT_TRUE(write_file(file, c.old));
       bool failed = false;
       {
-        testing_support::GrowthFault fault(file, c.old.size());
+        testing_support::GrowthFault fault(c.old.size());
         ASSERT_TRUE(fault.armed);
         failed = edit ? !edit_file(file, 1024, [&](const auto&) { return c.next; })
                       : !rewrite_file(file, c.next);

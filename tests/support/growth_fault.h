@@ -7,23 +7,25 @@
 #include <cstdint>
 
 #include "platform/fs.h"
-#include "platform/native_handle.h"
 
 namespace qlx::testing_support {
 
-/// While it lives, writes to `file` beyond `length` bytes fail.  POSIX: this
-/// process's file size limit is `length` (SIGXFSZ ignored), so keep the scope
-/// to the one call under test.  Windows: another handle holds an exclusive
-/// lock on the bytes past `length`.
+/// Whether this platform can make growth fail (POSIX: RLIMIT_FSIZE).  Not on
+/// Windows: Wine enforces no byte-range lock on a write past the end, and
+/// there is no file size limit.
+bool growth_faults_supported();
+
+/// While it lives, writes beyond `length` bytes fail: this process's file
+/// size limit is `length` (SIGXFSZ ignored), so keep the scope to the one
+/// call under test.
 struct GrowthFault {
-  GrowthFault(const Path& file, std::uint64_t length);
+  explicit GrowthFault(std::uint64_t length);
   ~GrowthFault();
   GrowthFault(const GrowthFault&) = delete;
   GrowthFault& operator=(const GrowthFault&) = delete;
 
   bool armed = false;
-  std::uint64_t saved_limit = 0;  // POSIX: the soft limit to restore; Windows: `length`
-  NativeHandle holder;            // Windows: the handle that holds the lock
+  std::uint64_t saved_limit = 0;  // the soft limit to restore
 };
 
 }  // namespace qlx::testing_support

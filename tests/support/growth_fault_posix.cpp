@@ -6,7 +6,11 @@
 
 namespace qlx::testing_support {
 
-GrowthFault::GrowthFault(const Path&, std::uint64_t length) {
+bool growth_faults_supported() {
+  return true;
+}
+
+GrowthFault::GrowthFault(std::uint64_t length) {
   std::signal(SIGXFSZ, SIG_IGN);
   struct rlimit limit;
   if (::getrlimit(RLIMIT_FSIZE, &limit) != 0) return;
