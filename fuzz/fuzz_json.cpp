@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "base/json.h"
+#include "base/utf8.h"
 
 namespace {
 

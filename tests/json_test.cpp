@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/json.h"
+#include "base/utf8.h"
 #include "support/bytes.h"
 #include "support/case_name.h"
 

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "base/member.h"
 #include "support/case_name.h"
 #include "transfer/transfer_files.h"
 

@@ -60,7 +60,4 @@ std::string to_indented_json(const Json& value);
 /// that lay out a record in a fixed member order).
 void append_json_string(std::string& out, std::string_view text);
 
-/// Whether `bytes` is well-formed UTF-8 (no overlongs, no surrogates, at most U+10FFFF).
-bool is_valid_utf8(std::string_view bytes);
-
 }  // namespace qlx

@@ -11,6 +11,7 @@
 
 #include "base/json.h"
 #include "base/json_text.h"
+#include "base/utf8.h"
 
 namespace qlx {
 namespace {
@@ -32,26 +33,6 @@ int hex_value(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
-}
-
-void append_code_point(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    const char bytes[] = {static_cast<char>(0xC0 | (cp >> 6)),
-                          static_cast<char>(0x80 | (cp & 0x3F))};
-    out.append(bytes, 2);
-  } else if (cp < 0x10000) {
-    const char bytes[] = {static_cast<char>(0xE0 | (cp >> 12)),
-                          static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
-                          static_cast<char>(0x80 | (cp & 0x3F))};
-    out.append(bytes, 3);
-  } else {
-    const char bytes[] = {
-        static_cast<char>(0xF0 | (cp >> 18)), static_cast<char>(0x80 | ((cp >> 12) & 0x3F)),
-        static_cast<char>(0x80 | ((cp >> 6) & 0x3F)), static_cast<char>(0x80 | (cp & 0x3F))};
-    out.append(bytes, 4);
-  }
 }
 
 /// Whether a literal that from_chars found out of range is too large (true)
@@ -196,7 +177,7 @@ struct Reader {
           }
           unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
         }
-        append_code_point(out, unit);
+        append_utf8(out, unit);
         break;
       }
       default:
@@ -480,30 +461,6 @@ Result<Json> parse_json(std::string_view text) {
 
 Result<Json> parse_json(std::string_view text, const RepeatedMemberReport& report) {
   return parse(text, &report);
-}
-
-bool is_valid_utf8(std::string_view bytes) {
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  const auto* end = p + bytes.size();
-  while (p != end) {
-    while (end - p >= 16) {
-      const char* chars = reinterpret_cast<const char*>(p);
-      if (((json_text::load_word(chars) | json_text::load_word(chars + 8)) &
-           json_text::kHighBits) != 0) {
-        break;
-      }
-      p += 16;
-    }
-    if (p == end) break;
-    if (*p < 0x80) {
-      ++p;
-      continue;
-    }
-    const auto step = json_text::check_utf8_sequence(p, end);
-    if (step.kind != json_text::Utf8Step::Kind::kValid) return false;
-    p += step.length;
-  }
-  return true;
 }
 
 }  // namespace qlx

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,5 +12,17 @@ namespace qlx {
 /// The text of the member `name` of `object`; nullptr when `object` is not an
 /// object, has no such member, or the member is not a string.
 const std::string* string_member(const Json& object, std::string_view name);
+
+/// The text of a string member of `message`, or the empty text when the
+/// member is missing or of another JSON type (also when `message` is no object).
+std::string_view string_member_or_empty(const Json& message, std::string_view name);
+
+/// The string member of `object` as a JSON string, or null when it is missing,
+/// of another type, or `object` is no object.
+Json string_member_or_null(const Json& object, std::string_view name);
+
+/// The member as an unsigned 64-bit integer when it is a non-negative integer
+/// (not 1024.0, not 1e3, not "12"); nullopt otherwise.
+std::optional<std::uint64_t> size_member(const Json& object, std::string_view name);
 
 }  // namespace qlx

@@ -31,11 +31,4 @@ bool launch_manager() {
   return false;
 }
 
-Result<Json> handle_open_app(const Json&) {
-  Json reply = Json::object();
-  reply["launched"] = launch_manager();
-  reply["ok"] = true;
-  return reply;
-}
-
 }  // namespace qlx

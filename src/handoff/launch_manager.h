@@ -2,9 +2,6 @@
 
 // Starting the download manager from beside the host's own executable.
 
-#include "base/failure.h"
-#include "base/json.h"
-
 namespace qlx {
 
 /// Starts "velmont-download-manager.exe", else "Velmont Download Manager.exe",
@@ -12,8 +9,5 @@ namespace qlx {
 /// with its standard streams on the null device.  The child is never waited
 /// for.  True when a process was created; every error gives false.
 bool launch_manager();
-
-/// `open_app`: {"launched":<bool>,"ok":true}.  Reads no member; cannot fail.
-Result<Json> handle_open_app(const Json& message);
 
 }  // namespace qlx

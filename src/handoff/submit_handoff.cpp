@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/reply.h"
+#include "base/utf8.h"
 #include "handoff/launch_manager.h"
 #include "handoff/request_id.h"
 #include "platform/fs.h"

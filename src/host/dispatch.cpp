@@ -6,7 +6,7 @@
 #include "base/member.h"
 #include "base/names.h"
 #include "handoff/add_download.h"
-#include "handoff/launch_manager.h"
+#include "handoff/open_app.h"
 #include "host/version.h"
 #include "transfer/blob_import.h"
 #include "transfer/blob_reception.h"

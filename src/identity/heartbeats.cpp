@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "base/member.h"
+#include "base/utf8.h"
 #include "identity/heartbeat_table.h"
 #include "platform/clock.h"
 #include "platform/file_lock.h"

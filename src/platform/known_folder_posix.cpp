@@ -1,7 +1,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "base/json.h"
+#include "base/utf8.h"
 #include "platform/known_folder.h"
 
 namespace qlx {

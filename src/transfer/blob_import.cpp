@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/member.h"
 #include "platform/fs.h"
 #include "transfer/transfer_files.h"
 

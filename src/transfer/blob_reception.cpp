@@ -1,5 +1,6 @@
 #include "transfer/blob_reception.h"
 
+#include "base/member.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "store/data_dir.h"

@@ -10,12 +10,10 @@
 //   receiving      the bytes so far         present
 //   handed over    left for the manager     missing
 
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include "base/failure.h"
-#include "base/json.h"
 #include "platform/fs.h"
 
 namespace qlx {
@@ -39,17 +37,5 @@ Result<Path> partial_file_path(std::string_view transfer_id);
 
 /// The transfers directory joined with "<id>.json"; as partial_file_path.
 Result<Path> metadata_file_path(std::string_view transfer_id);
-
-/// The text of a string member of `message`, or the empty text when the
-/// member is missing or of another JSON type (also when `message` is no object).
-std::string_view string_member_or_empty(const Json& message, std::string_view name);
-
-/// The string member of `object` as a JSON string, or null when it is missing,
-/// of another type, or `object` is no object.
-Json string_member_or_null(const Json& object, std::string_view name);
-
-/// The member as an unsigned 64-bit integer when it is a non-negative integer
-/// (not 1024.0, not 1e3, not "12"); nullopt otherwise.
-std::optional<std::uint64_t> size_member(const Json& object, std::string_view name);
 
 }  // namespace qlx

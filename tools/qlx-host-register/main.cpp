@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "base/json.h"
+#include "base/utf8.h"
 #include "browsers.h"
 #include "check.h"
 #include "manifest.h"
