@@ -1,6 +1,7 @@
 // Rewriting a small file in place (rewrite_file, edit_file): the content it
-// leaves, what a rewrite that cannot grow the file leaves, and that the
-// padded content of the step in between reads as the new content.
+// leaves, and that the padded content of the step in between reads as the
+// new content.  What a rewrite that cannot grow the file leaves is in
+// platform_rewrite_posix_test.cpp.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,7 +14,6 @@
 #include "platform/fs.h"
 #include "platform/rewrite_file.h"
 #include "support/case_name.h"
-#include "support/growth_fault.h"
 #include "support/temp_dir.h"
 
 namespace qlx {
@@ -61,35 +61,6 @@ INSTANTIATE_TEST_SUITE_P(
                     RewriteCase{"SameLength", "{\"a\": 1}", "{\"b\": 2}"},
                     RewriteCase{"FromEmpty", "", "{}"}, RewriteCase{"ToEmpty", "{}", ""}),
     testing_support::CaseName());
-
-// A full disk or a file size limit: the growth fails, the file is cut back,
-// and the old content stays whole.
-TEST(RewriteInPlace, FailedGrowthLeavesTheOldContent) {
-  if (!testing_support::growth_faults_supported()) GTEST_SKIP() << "no way to fail a growth here";
-  struct Growth {
-    const char* name;
-    std::string old;
-    std::string next;
-  };
-  for (const Growth& c :
-       {Growth{"OldShorter", "{\"a\": 1}", "{\"b\": 1234567890}"}, Growth{"FromEmpty", "", "{}"}}) {
-    for (const bool edit : {false, true}) {
-      SCOPED_TRACE(std::string(c.name) + (edit ? ", edit_file" : ", rewrite_file"));
-      testing_support::TempDir scratch;
-      const Path file = scratch.path / "file.json";
-      ASSERT_TRUE(write_file(file, c.old));
-      bool failed = false;
-      {
-        testing_support::GrowthFault fault(c.old.size());
-        ASSERT_TRUE(fault.armed);
-        failed = edit ? !edit_file(file, 1024, [&](const auto&) { return c.next; })
-                      : !rewrite_file(file, c.next);
-      }
-      EXPECT_TRUE(failed);
-      EXPECT_EQ(read_file(file).value_or("<unreadable>"), c.old);
-    }
-  }
-}
 
 TEST(EditFile, PassesNothingForAFileOverTheBound) {
   testing_support::TempDir scratch;

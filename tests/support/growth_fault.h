@@ -2,18 +2,14 @@
 
 // Making a file's growth fail while it can still be opened and written
 // within its length: the way to show what a rewrite leaves when the disk is
-// full, without a full disk.
+// full, without a full disk.  POSIX only (a file size limit): Windows has
+// none, and Wine enforces no byte-range lock on a write past the end.
 
 #include <cstdint>
 
 #include "platform/fs.h"
 
 namespace qlx::testing_support {
-
-/// Whether this platform can make growth fail (POSIX: RLIMIT_FSIZE).  Not on
-/// Windows: Wine enforces no byte-range lock on a write past the end, and
-/// there is no file size limit.
-bool growth_faults_supported();
 
 /// While it lives, writes beyond `length` bytes fail: this process's file
 /// size limit is `length` (SIGXFSZ ignored), so keep the scope to the one

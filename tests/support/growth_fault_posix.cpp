@@ -6,10 +6,6 @@
 
 namespace qlx::testing_support {
 
-bool growth_faults_supported() {
-  return true;
-}
-
 GrowthFault::GrowthFault(std::uint64_t length) {
   std::signal(SIGXFSZ, SIG_IGN);
   struct rlimit limit;
