@@ -35,8 +35,9 @@ struct RegularFile {
 };
 
 /// Opens `path` so that the open itself cannot block (on POSIX with
-/// O_NONBLOCK, cleared again once the file is known to be a regular file; on
-/// Windows sharing it fully).  A FIFO, a device, a socket or a directory gives
+/// O_NONBLOCK, which stays set: it changes nothing for a regular file, and
+/// read_some() and write_some() clear it should a call answer that it would
+/// block; on Windows sharing it fully).  A FIFO, a device, a socket or a directory gives
 /// kNotRegularFile (also when the system refuses to open it as such); other
 /// failures give the system text.  A file that another program holds is
 /// waited out as `when` says (held_file.h).

@@ -32,6 +32,23 @@ int fd_of(const NativeHandle& file) {
   return static_cast<int>(file.value);
 }
 
+/// A file is opened with O_NONBLOCK, so that opening a FIFO cannot hang the
+/// host, and the flag is left on: a regular file's reads and writes never
+/// block, so Linux ignores it for them and clearing it would cost a system
+/// call per open.  Should a read or write still answer EAGAIN (a file system
+/// that honours the flag), it is cleared here and the call is made again.
+/// When it gives up, errno is the read's or write's own again.
+bool cleared_nonblocking(int fd) {
+  const int cause = errno;
+  if (cause != EAGAIN && cause != EWOULDBLOCK) return false;
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags != -1 && (flags & O_NONBLOCK) != 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != -1) {
+    return true;
+  }
+  errno = cause;
+  return false;
+}
+
 }  // namespace
 
 Result<RegularFile> open_regular_file(const Path& path, FileAccess access, WhenHeld) {
@@ -48,11 +65,6 @@ Result<RegularFile> open_regular_file(const Path& path, FileAccess access, WhenH
   struct stat info;
   if (::fstat(fd, &info) != 0) return fail(last_system_failure());
   if (!S_ISREG(info.st_mode)) return fail(kNotRegularFile);
-  // A lock file is never read or written, so O_NONBLOCK may stay.  F_SETFL
-  // takes only the status flags (O_APPEND here) of `flags`.
-  if (access != FileAccess::kLock && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) {
-    return fail(last_system_failure());
-  }
   file.size = static_cast<std::uint64_t>(info.st_size);
   return file;
 }
@@ -61,7 +73,7 @@ Result<std::size_t> read_some(const NativeHandle& file, char* buffer, std::size_
   for (;;) {
     const ssize_t got = ::read(fd_of(file), buffer, room);
     if (got >= 0) return static_cast<std::size_t>(got);
-    if (errno != EINTR) return fail(last_system_failure());
+    if (errno != EINTR && !cleared_nonblocking(fd_of(file))) return fail(last_system_failure());
   }
 }
 
@@ -72,7 +84,7 @@ Result<std::size_t> write_some(const NativeHandle& file, std::string_view bytes,
                                               : ::pwrite(fd_of(file), bytes.data(), bytes.size(),
                                                          static_cast<off_t>(offset));
     if (put >= 0) return static_cast<std::size_t>(put);
-    if (errno != EINTR) return fail(last_system_failure());
+    if (errno != EINTR && !cleared_nonblocking(fd_of(file))) return fail(last_system_failure());
   }
 }
 
