@@ -5,7 +5,11 @@
 // its first reply.  Beside each wall-clock figure stands the CPU time the host
 // itself used (user + system), which the machine's other load does not inflate.
 //
-//   ping_driver [pings per host, default 20000] [start-ups, default 200]
+//   ping_driver [pings per host, default 20000] [start-ups, default 200] [HOST...]
+//
+// With HOST programs named (for example an older build beside this one), the
+// pings run through each of them in alternated rounds and each gets its own
+// lines; the start-ups use the first.  Without, the host beside the driver.
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -85,9 +89,13 @@ Rate pings_per_second(const qlx::Path& host, const std::vector<qlx::EnvChange>& 
 int main(int argc, char** argv) {
   const int pings = argc > 1 ? std::atoi(argv[1]) : 20000;
   const int startups = argc > 2 ? std::atoi(argv[2]) : 200;
-  auto self = qlx::current_executable_path();
-  if (!self) die(self.error().text);
-  const qlx::Path host = self->parent_path() / "qlx-native-host";
+  std::vector<qlx::Path> hosts(argv + std::min(argc, 3), argv + argc);
+  if (hosts.empty()) {
+    auto self = qlx::current_executable_path();
+    if (!self) die(self.error().text);
+    hosts.push_back(self->parent_path() / "qlx-native-host");
+  }
+  const qlx::Path& host = hosts.front();
 
   const qlx::testing_support::TempDir scratch;
   const std::vector<qlx::EnvChange> with_data{{"XDG_DATA_HOME", scratch.path.string()}};
@@ -97,24 +105,33 @@ int main(int argc, char** argv) {
   const std::string_view named =
       R"({"type":"ping","browser_id":"edge","extension_version":"2.0.1"})";
 
-  // Interleaved rounds, so that the machine's other load falls on every case alike.
-  std::vector<Rate> legacy_only, both_files, none;
+  // Interleaved rounds, so that the machine's other load falls on every case
+  // (and every host) alike.
+  struct Rates {
+    std::vector<Rate> legacy_only, both_files, none;
+  };
+  std::vector<Rates> rates(hosts.size());
   for (int round = 0; round < 3; ++round) {
-    legacy_only.push_back(pings_per_second(host, with_data, plain, pings));
-    both_files.push_back(pings_per_second(host, with_data, named, pings));
-    none.push_back(pings_per_second(host, without_data, named, pings));
+    for (std::size_t h = 0; h < hosts.size(); ++h) {
+      rates[h].legacy_only.push_back(pings_per_second(hosts[h], with_data, plain, pings));
+      rates[h].both_files.push_back(pings_per_second(hosts[h], with_data, named, pings));
+      rates[h].none.push_back(pings_per_second(hosts[h], without_data, named, pings));
+    }
   }
-  auto report = [](const char* what, const std::vector<Rate>& rates) {
+  auto report = [](const char* what, const std::vector<Rate>& runs) {
     double rate = 0, cpu = 1e9;
-    for (const Rate& r : rates) {
+    for (const Rate& r : runs) {
       rate = std::max(rate, r.per_second);
       cpu = std::min(cpu, r.cpu_us_each);
     }
     std::printf("%-44s %8.0f pings/s   host CPU %6.1f us/ping\n", what, rate, cpu);
   };
-  report("heartbeats, legacy file only (no browser):", legacy_only);
-  report("heartbeats, both files (browser_id edge):", both_files);
-  report("no data directory (heartbeats skipped):", none);
+  for (std::size_t h = 0; h < hosts.size(); ++h) {
+    if (hosts.size() > 1) std::printf("%s:\n", hosts[h].string().c_str());
+    report("heartbeats, legacy file only (no browser):", rates[h].legacy_only);
+    report("heartbeats, both files (browser_id edge):", rates[h].both_files);
+    report("no data directory (heartbeats skipped):", rates[h].none);
+  }
 
   std::vector<double> startup_ms;
   const std::string request = qlx::frame_bytes(named);

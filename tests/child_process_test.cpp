@@ -1,6 +1,7 @@
 // Children started over pipes, as the tools and the end-to-end tests start
 // the host: each child holds only its own three pipe ends, and a timed wait
 // kills a child only while it is still this process's to kill.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -124,6 +125,29 @@ TEST(KillChild, EndsARunningChildBeforeItIsWaitedFor) {
   ASSERT_TRUE(ended) << ended.error().text;
   EXPECT_EQ(ended->end, ChildEnd::kExited);
   EXPECT_NE(ended->code, 0);
+}
+
+// A program that keeps running once its stdin is closed (the stand-in
+// manager, told to watch for a minute) is killed when the session's time is
+// up: the test fails with that message and still gets what was written.
+TEST(HostSessionFinish, KillsAProgramThatOutlivesItsTimeAndKeepsItsOutput) {
+  testing_support::TempDir scratch;
+  testing_support::HostOptions options;
+  options.executable =
+      testing_support::programs_dir() / testing_support::executable_name("stand-in-manager");
+  options.env = testing_support::local_app_data_env(scratch.path);
+  options.env.push_back({"QLX_STAND_IN_WATCH_MS", "60000"});
+  options.env.push_back({"QLX_STAND_IN_NOISE", "1"});
+  options.finish_timeout = 1s;
+  testing_support::HostSession session(options);
+  testing_support::HostRun run;
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_NONFATAL_FAILURE(run = session.finish(),
+                          "the host still ran 1000 ms after its stdin closed: killed");
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 30s);
+  EXPECT_EQ(run.output, "\xff\xff\xff\x7fstand-in garbage on stdout\n");
+  EXPECT_NE(run.exit_code, 0);
+  EXPECT_FALSE(child_running(session.child));
 }
 
 }  // namespace

@@ -88,7 +88,8 @@ HostRun run_host(std::string_view input, const HostOptions& options) {
   return session.finish();
 }
 
-HostSession::HostSession(const HostOptions& options) : child(start(options)) {}
+HostSession::HostSession(const HostOptions& options)
+    : child(start(options)), finish_timeout(options.finish_timeout) {}
 
 void HostSession::send(std::string_view body) {
   send_raw(frame_bytes(body));
@@ -116,14 +117,27 @@ HostRun HostSession::finish() {
   HostRun run;
   const auto closed = std::chrono::steady_clock::now();
   close_child_input(child);
+  // Both pipes are drained while the exit is awaited: a host blocked on a
+  // full pipe would otherwise never exit, and a host that never exits must
+  // not block the reads.  A killed host's pipes end, which ends the reads.
   std::thread errors([&] { run.errors = read_child_errors(child); });
-  run.output = read_to_end(child);
-  errors.join();
+  std::thread output([&] { run.output = read_to_end(child); });
   if (child_running(child)) {
-    auto code = wait_child(child);
-    if (code) run.exit_code = *code;
+    auto ended = wait_child_for(child, finish_timeout);
+    if (!ended) {
+      ADD_FAILURE() << "cannot wait for the host: " << ended.error().text;
+      kill_child(child);
+    } else {
+      run.exit_code = ended->code;
+      if (ended->end == ChildEnd::kKilled) {
+        ADD_FAILURE() << "the host still ran " << finish_timeout.count()
+                      << " ms after its stdin closed: killed";
+      }
+    }
   }
   run.exit_time = std::chrono::steady_clock::now() - closed;
+  output.join();
+  errors.join();
   return run;
 }
 

@@ -59,6 +59,11 @@ struct HostOptions {
   Path working_dir;                              // empty: the test's own
   std::vector<EnvChange> env;                    // applied on top of the test's environment
   std::optional<std::uint64_t> file_size_limit;  // POSIX only: see file_size_limit.h
+  /// How long HostSession::finish() waits for the exit once stdin is closed:
+  /// longer than any wait of the host's own (the manager's 35 s), shorter
+  /// than ctest's limit for a test, so that a host that hangs fails the test
+  /// with a message of its own.
+  std::chrono::milliseconds finish_timeout{90'000};
 };
 
 /// Everything a finished host left behind.
@@ -77,6 +82,7 @@ HostRun run_host(std::string_view input, const HostOptions& options = {});
 /// A host that is still running: send messages and read replies one by one.
 struct HostSession {
   ChildProcess child;
+  std::chrono::milliseconds finish_timeout;
 
   explicit HostSession(const HostOptions& options = {});
   /// Sends one frame holding `body`.
@@ -85,7 +91,9 @@ struct HostSession {
   void send_raw(std::string_view bytes);
   /// The body of the next reply frame, or nullopt when stdout ended.
   std::optional<std::string> read_reply();
-  /// Closes stdin, drains stdout and stderr and waits for the exit.
+  /// Closes stdin, drains stdout and stderr and waits for the exit.  A host
+  /// that still runs `finish_timeout` after its stdin closed is killed and
+  /// fails the test; what it wrote until then is returned all the same.
   HostRun finish();
 };
 
