@@ -27,9 +27,10 @@ constexpr std::string_view kCommunication =
 constexpr std::string_view kOrigin = "chrome-extension://abcdefghijklmnopabcdefghijklmnop/";
 constexpr std::string_view kAddon = "qlx@velmont.com";
 
-/// Every browser that --check goes through, in its order.
-const std::vector<std::string> kBrowsers = {"Google Chrome", "Chromium", "Microsoft Edge", "Brave",
-                                            "Vivaldi",       "Opera",    "Firefox"};
+/// The line that ends every report of these tests: Chrome and Firefox are
+/// the installed browsers.
+constexpr std::string_view kNotInstalled =
+    "not installed: Chromium, Microsoft Edge, Brave, Vivaldi, Opera";
 
 struct Manifest {
   std::string name = "com.velmont.qlx";
@@ -47,10 +48,6 @@ std::string manifest_json(const Manifest& manifest, CheckedBrowser browser) {
   json[browser == CheckedBrowser::kFirefox ? "allowed_extensions" : "allowed_origins"] =
       manifest.allowed;
   return to_indented_json(json);
-}
-
-std::string browser_name(CheckedBrowser browser) {
-  return browser == CheckedBrowser::kFirefox ? "Firefox" : "Google Chrome";
 }
 
 /// The scratch folders of one test: HOME, the local application-data folder
@@ -75,8 +72,14 @@ Manifest real_host(CheckedBrowser browser) {
   return manifest;
 }
 
+/// A desktop with Chrome and Firefox installed, and nothing registered.
 class RegisterCheck : public testing::Test {
  protected:
+  RegisterCheck() {
+    for (CheckedBrowser browser : {CheckedBrowser::kChrome, CheckedBrowser::kFirefox}) {
+      place_sign(at_.home.path, at_.local.path, at_.root.path, browser, InstallSign::kUserFolder);
+    }
+  }
   ~RegisterCheck() override { remove_registrations(); }
 
   /// Runs --check (with the scratch root) or the tool with `arguments`.
@@ -88,7 +91,7 @@ class RegisterCheck : public testing::Test {
     HostOptions options;
     options.executable = programs_dir() / executable_name("qlx-host-register");
     options.arguments = std::move(arguments);
-    options.env = check_env(at_.home.path, at_.local.path);
+    options.env = check_env(at_.home.path, at_.local.path, at_.root.path);
     return run_host("", options);
   }
 
@@ -132,17 +135,14 @@ const BrokenSetUp kBrokenSetUps[] = {
     {"NoRegistration", CheckedBrowser::kChrome,
      [](const Scratch& at) {
        return "Google Chrome: not registered: nothing is registered at " +
-              registration_location(at.home.path, CheckedBrowser::kChrome) + " (per user) or " +
-              machine_location(at.root.path, CheckedBrowser::kChrome) +
-              " (per machine); browser error: " + std::string(kNotFound) +
-              "; fix: run qlx-host-register";
+              unregistered_places(at.home.path, at.root.path, CheckedBrowser::kChrome) +
+              "; browser error: " + std::string(kNotFound) + "; fix: run qlx-host-register";
      }},
     {"FirefoxNoRegistration", CheckedBrowser::kFirefox,
      [](const Scratch& at) {
        return "Firefox: not registered: nothing is registered at " +
-              registration_location(at.home.path, CheckedBrowser::kFirefox) + " (per user) or " +
-              machine_location(at.root.path, CheckedBrowser::kFirefox) +
-              " (per machine); browser error: " + std::string(kNotFound) +
+              unregistered_places(at.home.path, at.root.path, CheckedBrowser::kFirefox) +
+              "; browser error: " + std::string(kNotFound) +
               "; fix: run qlx-host-register --firefox-extension ID (your add-on's id)";
      }},
     {"ManifestNotJson", CheckedBrowser::kChrome,
@@ -264,19 +264,15 @@ TEST_P(RegisterCheckFinds, ItsLineAndExitsOne) {
   const HostRun run = run_check();
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(run.errors, "");
+  // Chrome's line, Firefox's, and the browsers that are not installed.
   const std::vector<std::string> lines = lines_of(run.output);
-  ASSERT_EQ(lines.size(), kBrowsers.size()) << run.output;
-  const std::string checked = browser_name(GetParam().browser);
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    SCOPED_TRACE(kBrowsers[i]);
-    if (kBrowsers[i] == checked) {
-      EXPECT_EQ(lines[i], expected);
-    } else {
-      EXPECT_TRUE(
-          lines[i].starts_with(kBrowsers[i] + ": not registered: nothing is registered at "))
-          << lines[i];
-    }
-  }
+  ASSERT_EQ(lines.size(), 3u) << run.output;
+  const std::size_t checked = GetParam().browser == CheckedBrowser::kChrome ? 0 : 1;
+  EXPECT_EQ(lines[checked], expected);
+  const std::string other = checked == 0 ? "Firefox" : "Google Chrome";
+  EXPECT_TRUE(lines[1 - checked].starts_with(other + ": not registered: nothing is registered at "))
+      << lines[1 - checked];
+  EXPECT_EQ(lines[2], kNotInstalled);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RegisterCheckFinds, testing::ValuesIn(kBrokenSetUps), CaseName());
@@ -349,11 +345,11 @@ TEST_F(RegisterCheck, PassesWhenEveryRegisteredBrowserReachesTheHost) {
   const HostRun run = run_check();
   EXPECT_EQ(run.exit_code, 0) << run.output;
   EXPECT_EQ(run.errors, "");
-  const std::vector<std::string> lines = lines_of(run.output);
-  ASSERT_EQ(lines.size(), kBrowsers.size()) << run.output;
   const std::string host = path_to_utf8(host_executable());
-  EXPECT_EQ(lines.front(), "Google Chrome: ok (per user): " + chrome + " starts " + host);
-  EXPECT_EQ(lines.back(), "Firefox: ok (per user): " + firefox + " starts " + host);
+  EXPECT_EQ(lines_of(run.output),
+            (std::vector<std::string>{"Google Chrome: ok (per user): " + chrome + " starts " + host,
+                                      "Firefox: ok (per user): " + firefox + " starts " + host,
+                                      std::string(kNotInstalled)}));
   // The data directory was tried and left as the host would have it.
   EXPECT_TRUE(qlx::is_directory(data_dir_under(at_.local.path)));
 }
@@ -441,7 +437,7 @@ TEST_P(RegisterCheckScopes, ChromesLine) {
   EXPECT_EQ(run.errors, "");
   EXPECT_EQ(run.exit_code, expected.starts_with("Google Chrome: ok") ? 0 : 1) << run.output;
   const std::vector<std::string> lines = lines_of(run.output);
-  ASSERT_EQ(lines.size(), kBrowsers.size()) << run.output;
+  ASSERT_EQ(lines.size(), 3u) << run.output;
   EXPECT_EQ(lines.front(), expected);
 }
 
@@ -455,7 +451,8 @@ const ScopeSetUp kScopeSetUps[] = {
      }},
     {"PerMachineOnly", false, true, "",
      [](const Places& at) {
-       return "Google Chrome: ok (per machine): " + at.machine + " starts " + at.machine_host;
+       return "Google Chrome: ok (" + std::string(kMachineScope) + "): " + at.machine + " starts " +
+              at.machine_host;
      }},
     {"BothThePerUserOneWins", true, true, "",
      [](const Places& at) {
@@ -479,8 +476,9 @@ const ScopeSetUp kScopeSetUps[] = {
     {"BlockedByName", false, true,
      R"({"NativeMessagingBlocklist": ["org.example.other", "com.velmont.qlx"]})",
      [](const Places& at) {
-       return "Google Chrome: FAIL (per machine): the policy NativeMessagingBlocklist in " +
-              at.where + " names com.velmont.qlx" + std::string(kBlockedError) +
+       return "Google Chrome: FAIL (" + std::string(kMachineScope) +
+              "): the policy NativeMessagingBlocklist in " + at.where + " names com.velmont.qlx" +
+              std::string(kBlockedError) +
               "remove com.velmont.qlx from the policy NativeMessagingBlocklist, or add it to "
               "NativeMessagingAllowlist";
      }},
@@ -495,7 +493,8 @@ const ScopeSetUp kScopeSetUps[] = {
      }},
     {"UserLevelHostsOffBoth", true, true, R"({"NativeMessagingUserLevelHosts": false})",
      [](const Places& at) {
-       return "Google Chrome: ok (per machine): " + at.machine + " starts " + at.machine_host;
+       return "Google Chrome: ok (" + std::string(kMachineScope) + "): " + at.machine + " starts " +
+              at.machine_host;
      }},
 };
 

@@ -3,7 +3,7 @@
 //
 //   qlx-host-register [--system] [--root DIR] [--dry-run] [--host PATH]
 //                     [--browser NAME]... [--firefox-extension ID]... [EXTENSION_ID...]
-//   qlx-host-register --uninstall [--system [--root DIR]] [--dry-run] [--host PATH]
+//   qlx-host-register --uninstall [--system] [--root DIR] [--dry-run] [--host PATH]
 //   qlx-host-register --check [--root DIR]
 //
 // Writes the manifest "com.velmont.qlx.json" beside the host, allowing each

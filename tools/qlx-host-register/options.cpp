@@ -10,7 +10,7 @@ namespace qlx::host_register {
 const std::string_view kUsage =
     "usage: qlx-host-register [--system] [--root DIR] [--dry-run] [--host PATH]\n"
     "                         [--browser NAME]... [--firefox-extension ID]... [EXTENSION_ID...]\n"
-    "       qlx-host-register --uninstall [--system [--root DIR]] [--dry-run] [--host PATH]\n"
+    "       qlx-host-register --uninstall [--system] [--root DIR] [--dry-run] [--host PATH]\n"
     "       qlx-host-register --check [--root DIR]\n"
     "\n"
     "Writes the native messaging host manifest com.velmont.qlx.json beside the host\n"
@@ -118,10 +118,6 @@ Result<Options> parse_options(std::span<const std::string> args) {
       return fail("--check takes no other arguments");
     }
     return options;
-  }
-  if (!options.root.empty() && options.scope != Scope::kMachine &&
-      options.action == Action::kUninstall) {
-    return fail("--uninstall takes --root only with --system");
   }
   if (!options.browsers.empty()) {
     if (options.scope == Scope::kMachine) {

@@ -25,10 +25,10 @@ struct Options {
   std::vector<std::string> addon_ids;      // Firefox's; none: Firefox is left alone
   /// --browser: the browsers to register with, found or not, by their full
   /// names ("Google Chrome"); none: the installed ones.
-  std::vector<std::string> browsers;
+  std::vector<std::string> browsers = {};
   Scope scope = Scope::kUser;  // --system: the machine's registrations
   /// --root (POSIX): the folder that stands for "/" in every system path; empty: none.
-  Path root;
+  Path root = {};
 };
 
 /// The usage text that --help prints and every usage error follows.
