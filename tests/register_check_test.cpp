@@ -500,5 +500,70 @@ const ScopeSetUp kScopeSetUps[] = {
 
 INSTANTIATE_TEST_SUITE_P(Table, RegisterCheckScopes, testing::ValuesIn(kScopeSetUps), CaseName());
 
+/// Per-machine keys in HKLM's two registry views (Windows): the browsers read
+/// the 32-bit view first, and Chrome's line names the view that it follows.
+enum class ViewKey { kNone, kSound, kMissingHost };
+
+struct ViewsSetUp {
+  std::string_view name;
+  ViewKey in_32_bit;
+  ViewKey in_64_bit;
+  /// The line that Chrome must get, from the manifests in each view and the hosts.
+  std::string (*line)(const std::string& manifest_32, const std::string& host,
+                      const std::string& missing);
+};
+
+class RegisterCheckViews : public RegisterCheck, public testing::WithParamInterface<ViewsSetUp> {};
+
+TEST_P(RegisterCheckViews, ChromeFollowsThe32BitViewFirst) {
+  const std::string missing = path_to_utf8(at_.install.path / executable_name("gone-host"));
+  std::string manifest_32;
+  for (const auto& [key, view] : {std::pair{GetParam().in_32_bit, MachineView::k32Bit},
+                                  std::pair{GetParam().in_64_bit, MachineView::k64Bit}}) {
+    if (key == ViewKey::kNone) continue;
+    Manifest manifest = real_host(CheckedBrowser::kChrome);
+    if (key == ViewKey::kMissingHost) manifest.path = missing;
+    const std::string placed =
+        place_machine_manifest(at_.root.path, at_.install.path, CheckedBrowser::kChrome,
+                               manifest_json(manifest, CheckedBrowser::kChrome), view);
+    if (view == MachineView::k32Bit) manifest_32 = placed;
+  }
+  const std::string expected =
+      GetParam().line(manifest_32, path_to_utf8(host_executable()), missing);
+  const HostRun run = run_check();
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.exit_code, expected.starts_with("Google Chrome: ok") ? 0 : 1) << run.output;
+  const std::vector<std::string> lines = lines_of(run.output);
+  ASSERT_EQ(lines.size(), 3u) << run.output;
+  EXPECT_EQ(lines.front(), expected);
+}
+
+const ViewsSetUp kViewsSetUps[] = {
+    {"OnlyThe32BitView", ViewKey::kSound, ViewKey::kNone,
+     [](const std::string& manifest, const std::string& host, const std::string&) {
+       return "Google Chrome: ok (per machine, 32-bit view): " + manifest + " starts " + host;
+     }},
+    {"BothViewsThe32BitOneWins", ViewKey::kSound, ViewKey::kMissingHost,
+     [](const std::string& manifest, const std::string& host, const std::string&) {
+       return "Google Chrome: ok (per machine, 32-bit view, ahead of the 64-bit view): " +
+              manifest + " starts " + host;
+     }},
+    {"BothViewsABroken32BitOneWins", ViewKey::kMissingHost, ViewKey::kSound,
+     [](const std::string&, const std::string&, const std::string& missing) {
+       return "Google Chrome: FAIL (per machine, 32-bit view, ahead of the 64-bit view): the "
+              "host " +
+              missing + " does not exist; browser error: " + std::string(kNotFound) +
+              "; fix: reinstall QLX, or run qlx-host-register --host PATH with the host's path";
+     }},
+};
+
+// POSIX has one view: there the table is empty and its cases are not there at all.
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(RegisterCheckViews);
+INSTANTIATE_TEST_SUITE_P(Table, RegisterCheckViews,
+                         testing::ValuesIn(kHasRegistryViews
+                                               ? std::span<const ViewsSetUp>(kViewsSetUps)
+                                               : std::span<const ViewsSetUp>()),
+                         CaseName());
+
 }  // namespace
 }  // namespace qlx::testing_support
