@@ -165,10 +165,11 @@ TEST_P(RegisterDesktop, ChecksRegistersAndChecksAgain) {
   if (desktop.installed.empty()) {
     EXPECT_EQ(run.exit_code, 1);
     EXPECT_EQ(run.output, "");
-    EXPECT_EQ(run.errors,
-              "qlx-host-register: found none of " + names_of(kEveryBrowser) +
+    EXPECT_EQ(lines_of(run.errors),
+              std::vector<std::string>{
+                  "qlx-host-register: found none of " + names_of(kEveryBrowser) +
                   " installed, so nothing was registered; name a browser with --browser NAME to "
-                  "register with it all the same\n");
+                  "register with it all the same"});
     EXPECT_EQ(files_below(install_.path), std::vector<std::string>{path_to_utf8(host_.filename())});
     EXPECT_EQ(files_below(home_.path), before);
     return;

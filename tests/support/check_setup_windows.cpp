@@ -82,16 +82,11 @@ void delete_and_prune(HKEY hive, std::wstring key, REGSAM view) {
   }
 }
 
-/// The user's roaming application-data folder.
+/// The user's roaming application-data folder (as the tool finds it).
 Path roaming_folder() {
-  // FOLDERID_RoamingAppData.
-  constexpr GUID kRoamingAppData = {
-      0x3EB685DB, 0x65F9, 0x4CF6, {0xA0, 0xE3, 0xE3, 0xEF, 0x65, 0x72, 0x9F, 0x3D}};
-  PWSTR buffer = nullptr;
-  EXPECT_EQ(SHGetKnownFolderPath(kRoamingAppData, 0, nullptr, &buffer), S_OK);
-  Path folder = buffer != nullptr ? Path(buffer) : Path();
-  CoTaskMemFree(buffer);
-  return folder;
+  wchar_t folder[MAX_PATH];
+  EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder), S_OK);
+  return Path(folder);
 }
 
 }  // namespace

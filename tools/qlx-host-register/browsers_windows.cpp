@@ -85,18 +85,15 @@ bool key_exists(HKEY hive, const std::wstring& key, REGSAM view) {
   return true;
 }
 
-// FOLDERID_RoamingAppData, spelt out so that no GUID library is needed.
-constexpr GUID kRoamingAppData = {
-    0x3EB685DB, 0x65F9, 0x4CF6, {0xA0, 0xE3, 0xE3, 0xEF, 0x65, 0x72, 0x9F, 0x3D}};
-
-/// The user's roaming application-data folder; empty when the shell has none.
+/// The user's roaming application-data folder; empty when the shell has
+/// none.  (CSIDL_APPDATA is FOLDERID_RoamingAppData, which Wine's
+/// SHGetKnownFolderPath does not resolve.)
 Path roaming_app_data_folder() {
-  PWSTR buffer = nullptr;
-  const HRESULT result = SHGetKnownFolderPath(kRoamingAppData, 0, nullptr, &buffer);
-  std::wstring folder;
-  if (result == S_OK && buffer != nullptr) folder.assign(buffer, lstrlenW(buffer));
-  CoTaskMemFree(buffer);
-  return result == S_OK ? Path(std::move(folder)) : Path();
+  wchar_t folder[MAX_PATH];
+  if (SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder) != S_OK) {
+    return Path();
+  }
+  return Path(folder);
 }
 
 /// Where `browser`'s App Paths key is, as a person reads it; empty when there is none.
