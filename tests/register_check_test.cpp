@@ -98,18 +98,6 @@ class RegisterCheck : public testing::Test {
   Scratch at_;
 };
 
-/// The lines of the tool's output (Windows writes its text with "\r\n").
-std::vector<std::string> lines_of(const std::string& output) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t end; (end = output.find('\n', start)) != std::string::npos; start = end + 1) {
-    std::string line = output.substr(start, end - start);
-    if (line.ends_with('\r')) line.pop_back();
-    lines.push_back(std::move(line));
-  }
-  return lines;
-}
-
 std::string failure(CheckedBrowser browser, const std::string& finding, std::string_view error,
                     const std::string& fix) {
   return browser_name(browser) + ": FAIL (per user): " + finding +

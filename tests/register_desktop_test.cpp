@@ -39,18 +39,6 @@ bool is_sandbox(InstallSign sign) {
   return !sandbox_of(sign).empty();
 }
 
-/// The lines of the tool's output (Windows writes its text with "\r\n").
-std::vector<std::string> lines_of(const std::string& output) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t end; (end = output.find('\n', start)) != std::string::npos; start = end + 1) {
-    std::string line = output.substr(start, end - start);
-    if (line.ends_with('\r')) line.pop_back();
-    lines.push_back(std::move(line));
-  }
-  return lines;
-}
-
 std::string names_of(std::span<const CheckedBrowser> browsers) {
   std::string names;
   for (CheckedBrowser browser : browsers) {

@@ -2,6 +2,17 @@
 
 namespace qlx::testing_support {
 
+std::vector<std::string> lines_of(const std::string& output) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = output.find('\n', start)) != std::string::npos; start = end + 1) {
+    std::string line = output.substr(start, end - start);
+    if (line.ends_with('\r')) line.pop_back();
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
 std::string browser_name(CheckedBrowser browser) {
   switch (browser) {
     case CheckedBrowser::kChrome:

@@ -24,6 +24,9 @@ inline constexpr CheckedBrowser kEveryBrowser[] = {
     CheckedBrowser::kBrave,  CheckedBrowser::kVivaldi,  CheckedBrowser::kOpera,
     CheckedBrowser::kFirefox};
 
+/// The lines of the tool's output, without their ends ("\r\n" on Windows).
+std::vector<std::string> lines_of(const std::string& output);
+
 /// The browser's name as the tool writes it: "Google Chrome".
 std::string browser_name(CheckedBrowser browser);
 

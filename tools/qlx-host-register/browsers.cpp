@@ -33,6 +33,12 @@ std::string scope_label(const BrowserTarget& target) {
   return label;
 }
 
+std::string joined_names(std::span<const std::string> browsers) {
+  std::string text;
+  for (const std::string& browser : browsers) text += (text.empty() ? "" : ", ") + browser;
+  return text;
+}
+
 bool is_installed(const BrowserPresence& presence) {
   return !presence.found.empty() || !presence.sandboxes.empty();
 }

@@ -13,6 +13,7 @@
 // is there).  What is the same everywhere is in browsers.cpp.
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,6 +85,9 @@ bool is_installed(const BrowserPresence& presence);
 /// (HKCU, or HKLM in either view); `root` is unused.  A folder that cannot
 /// be found (no HOME) is a sign that is not there.
 std::vector<BrowserPresence> browser_presence(const Path& root = {});
+
+/// The names of `browsers`, separated by ", ".
+std::string joined_names(std::span<const std::string> browsers);
 
 /// The supported browsers' names in the order of browser_targets().
 std::vector<std::string_view> browser_names();

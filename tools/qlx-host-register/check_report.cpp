@@ -44,11 +44,7 @@ std::string sandbox_line(std::string_view browser, const SandboxInstall& sandbox
 }
 
 std::string not_installed_line(std::span<const std::string> browsers) {
-  std::string line = "not installed:";
-  for (const std::string& browser : browsers) {
-    line += (&browser == browsers.data() ? " " : ", ") + browser;
-  }
-  return line;
+  return "not installed: " + joined_names(browsers);
 }
 
 int report_exit_code(std::span<const BrowserReport> reports) {

@@ -168,13 +168,6 @@ std::string chosen_text(const Chosen& chosen) {
          (chosen.reason.empty() ? "" : " (" + chosen.reason + ")");
 }
 
-/// The names of `browsers`, separated by ", ".
-std::string joined(const std::vector<std::string>& browsers) {
-  std::string text;
-  for (const std::string& browser : browsers) text += (text.empty() ? "" : ", ") + browser;
-  return text;
-}
-
 int register_host(const Options& options, const Installation& installation,
                   const std::vector<BrowserTarget>& all_targets) {
   if (!installation.firefox.json.empty() &&
@@ -185,14 +178,14 @@ int register_host(const Options& options, const Installation& installation,
   }
   const Choice choice = choose_targets(options, installation, all_targets);
   if (choice.chosen.empty()) {
-    return error("found none of " + joined(choice.not_installed) +
+    return error("found none of " + joined_names(choice.not_installed) +
                  " installed, so nothing was registered; name a browser with --browser NAME to "
                  "register with it all the same");
   }
   const std::string left_out =
       choice.not_installed.empty()
           ? ""
-          : "not installed, so left alone: " + joined(choice.not_installed) +
+          : "not installed, so left alone: " + joined_names(choice.not_installed) +
                 " (--browser NAME registers with one all the same)\n";
   if (options.mode == Mode::kDryRun) {
     for (const ManifestFile* file : manifests_written(installation, choice.chosen)) {
