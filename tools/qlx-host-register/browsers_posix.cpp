@@ -171,9 +171,8 @@ bool holds_more_than_hosts(const Path& folder) {
 }
 
 /// The first of `names` in a folder of PATH (absolute folders only, in
-/// their order, but not the Snap's `snap_dir`/bin, whose programs start
-/// sandboxed browsers) that is an executable file; empty when none is.
-Path program_on_path(std::span<const std::string_view> names, const Path& snap_dir) {
+/// their order) that is an executable file; empty when none is.
+Path program_on_path(std::span<const std::string_view> names) {
   const char* value = std::getenv("PATH");
   if (value == nullptr) return {};
   for (std::string_view name : names) {
@@ -181,8 +180,7 @@ Path program_on_path(std::span<const std::string_view> names, const Path& snap_d
     for (std::string_view folders(value);;) {
       const std::size_t end = folders.find(':');
       const std::string_view folder = folders.substr(0, end);
-      if (folder.starts_with('/') && Path(folder).lexically_normal() != snap_dir / "bin" &&
-          is_executable_file(Path(folder) / name)) {
+      if (folder.starts_with('/') && is_executable_file(Path(folder) / name)) {
         return Path(folder) / name;
       }
       if (end == std::string_view::npos) break;
@@ -267,8 +265,7 @@ std::vector<BrowserPresence> browser_presence(const Path& root) {
     const std::optional<Path>& base = base_of(browser, home, config);
     if (base && holds_more_than_hosts(*base / browser.config_dir)) {
       presence.found = path_to_utf8(*base / browser.config_dir);
-    } else if (const Path program = program_on_path(browser.programs, under_root(root, kSnapDir));
-               !program.empty()) {
+    } else if (const Path program = program_on_path(browser.programs); !program.empty()) {
       presence.found = path_to_utf8(program);
     }
     presence.sandboxes = sandboxes_of(browser, root, flatpak_user);
