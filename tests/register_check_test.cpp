@@ -27,9 +27,10 @@ constexpr std::string_view kCommunication =
 constexpr std::string_view kOrigin = "chrome-extension://abcdefghijklmnopabcdefghijklmnop/";
 constexpr std::string_view kAddon = "qlx@velmont.com";
 
-/// Every browser that --check goes through, in its order.
-const std::vector<std::string> kBrowsers = {"Google Chrome", "Chromium", "Microsoft Edge", "Brave",
-                                            "Vivaldi",       "Opera",    "Firefox"};
+/// The line that ends every report of these tests: Chrome and Firefox are
+/// the installed browsers.
+constexpr std::string_view kNotInstalled =
+    "not installed: Chromium, Microsoft Edge, Brave, Vivaldi, Opera";
 
 struct Manifest {
   std::string name = "com.velmont.qlx";
@@ -47,10 +48,6 @@ std::string manifest_json(const Manifest& manifest, CheckedBrowser browser) {
   json[browser == CheckedBrowser::kFirefox ? "allowed_extensions" : "allowed_origins"] =
       manifest.allowed;
   return to_indented_json(json);
-}
-
-std::string browser_name(CheckedBrowser browser) {
-  return browser == CheckedBrowser::kFirefox ? "Firefox" : "Google Chrome";
 }
 
 /// The scratch folders of one test: HOME, the local application-data folder
@@ -75,8 +72,14 @@ Manifest real_host(CheckedBrowser browser) {
   return manifest;
 }
 
+/// A desktop with Chrome and Firefox installed, and nothing registered.
 class RegisterCheck : public testing::Test {
  protected:
+  RegisterCheck() {
+    for (CheckedBrowser browser : {CheckedBrowser::kChrome, CheckedBrowser::kFirefox}) {
+      place_sign(at_.home.path, at_.local.path, at_.root.path, browser, InstallSign::kUserFolder);
+    }
+  }
   ~RegisterCheck() override { remove_registrations(); }
 
   /// Runs --check (with the scratch root) or the tool with `arguments`.
@@ -88,24 +91,12 @@ class RegisterCheck : public testing::Test {
     HostOptions options;
     options.executable = programs_dir() / executable_name("qlx-host-register");
     options.arguments = std::move(arguments);
-    options.env = check_env(at_.home.path, at_.local.path);
+    options.env = check_env(at_.home.path, at_.local.path, at_.root.path);
     return run_host("", options);
   }
 
   Scratch at_;
 };
-
-/// The lines of the tool's output (Windows writes its text with "\r\n").
-std::vector<std::string> lines_of(const std::string& output) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t end; (end = output.find('\n', start)) != std::string::npos; start = end + 1) {
-    std::string line = output.substr(start, end - start);
-    if (line.ends_with('\r')) line.pop_back();
-    lines.push_back(std::move(line));
-  }
-  return lines;
-}
 
 std::string failure(CheckedBrowser browser, const std::string& finding, std::string_view error,
                     const std::string& fix) {
@@ -132,17 +123,14 @@ const BrokenSetUp kBrokenSetUps[] = {
     {"NoRegistration", CheckedBrowser::kChrome,
      [](const Scratch& at) {
        return "Google Chrome: not registered: nothing is registered at " +
-              registration_location(at.home.path, CheckedBrowser::kChrome) + " (per user) or " +
-              machine_location(at.root.path, CheckedBrowser::kChrome) +
-              " (per machine); browser error: " + std::string(kNotFound) +
-              "; fix: run qlx-host-register";
+              unregistered_places(at.home.path, at.root.path, CheckedBrowser::kChrome) +
+              "; browser error: " + std::string(kNotFound) + "; fix: run qlx-host-register";
      }},
     {"FirefoxNoRegistration", CheckedBrowser::kFirefox,
      [](const Scratch& at) {
        return "Firefox: not registered: nothing is registered at " +
-              registration_location(at.home.path, CheckedBrowser::kFirefox) + " (per user) or " +
-              machine_location(at.root.path, CheckedBrowser::kFirefox) +
-              " (per machine); browser error: " + std::string(kNotFound) +
+              unregistered_places(at.home.path, at.root.path, CheckedBrowser::kFirefox) +
+              "; browser error: " + std::string(kNotFound) +
               "; fix: run qlx-host-register --firefox-extension ID (your add-on's id)";
      }},
     {"ManifestNotJson", CheckedBrowser::kChrome,
@@ -264,19 +252,15 @@ TEST_P(RegisterCheckFinds, ItsLineAndExitsOne) {
   const HostRun run = run_check();
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(run.errors, "");
+  // Chrome's line, Firefox's, and the browsers that are not installed.
   const std::vector<std::string> lines = lines_of(run.output);
-  ASSERT_EQ(lines.size(), kBrowsers.size()) << run.output;
-  const std::string checked = browser_name(GetParam().browser);
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    SCOPED_TRACE(kBrowsers[i]);
-    if (kBrowsers[i] == checked) {
-      EXPECT_EQ(lines[i], expected);
-    } else {
-      EXPECT_TRUE(
-          lines[i].starts_with(kBrowsers[i] + ": not registered: nothing is registered at "))
-          << lines[i];
-    }
-  }
+  ASSERT_EQ(lines.size(), 3u) << run.output;
+  const std::size_t checked = GetParam().browser == CheckedBrowser::kChrome ? 0 : 1;
+  EXPECT_EQ(lines[checked], expected);
+  const std::string other = checked == 0 ? "Firefox" : "Google Chrome";
+  EXPECT_TRUE(lines[1 - checked].starts_with(other + ": not registered: nothing is registered at "))
+      << lines[1 - checked];
+  EXPECT_EQ(lines[2], kNotInstalled);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RegisterCheckFinds, testing::ValuesIn(kBrokenSetUps), CaseName());
@@ -349,11 +333,11 @@ TEST_F(RegisterCheck, PassesWhenEveryRegisteredBrowserReachesTheHost) {
   const HostRun run = run_check();
   EXPECT_EQ(run.exit_code, 0) << run.output;
   EXPECT_EQ(run.errors, "");
-  const std::vector<std::string> lines = lines_of(run.output);
-  ASSERT_EQ(lines.size(), kBrowsers.size()) << run.output;
   const std::string host = path_to_utf8(host_executable());
-  EXPECT_EQ(lines.front(), "Google Chrome: ok (per user): " + chrome + " starts " + host);
-  EXPECT_EQ(lines.back(), "Firefox: ok (per user): " + firefox + " starts " + host);
+  EXPECT_EQ(lines_of(run.output),
+            (std::vector<std::string>{"Google Chrome: ok (per user): " + chrome + " starts " + host,
+                                      "Firefox: ok (per user): " + firefox + " starts " + host,
+                                      std::string(kNotInstalled)}));
   // The data directory was tried and left as the host would have it.
   EXPECT_TRUE(qlx::is_directory(data_dir_under(at_.local.path)));
 }
@@ -441,7 +425,7 @@ TEST_P(RegisterCheckScopes, ChromesLine) {
   EXPECT_EQ(run.errors, "");
   EXPECT_EQ(run.exit_code, expected.starts_with("Google Chrome: ok") ? 0 : 1) << run.output;
   const std::vector<std::string> lines = lines_of(run.output);
-  ASSERT_EQ(lines.size(), kBrowsers.size()) << run.output;
+  ASSERT_EQ(lines.size(), 3u) << run.output;
   EXPECT_EQ(lines.front(), expected);
 }
 
@@ -455,7 +439,8 @@ const ScopeSetUp kScopeSetUps[] = {
      }},
     {"PerMachineOnly", false, true, "",
      [](const Places& at) {
-       return "Google Chrome: ok (per machine): " + at.machine + " starts " + at.machine_host;
+       return "Google Chrome: ok (" + std::string(kMachineScope) + "): " + at.machine + " starts " +
+              at.machine_host;
      }},
     {"BothThePerUserOneWins", true, true, "",
      [](const Places& at) {
@@ -479,8 +464,9 @@ const ScopeSetUp kScopeSetUps[] = {
     {"BlockedByName", false, true,
      R"({"NativeMessagingBlocklist": ["org.example.other", "com.velmont.qlx"]})",
      [](const Places& at) {
-       return "Google Chrome: FAIL (per machine): the policy NativeMessagingBlocklist in " +
-              at.where + " names com.velmont.qlx" + std::string(kBlockedError) +
+       return "Google Chrome: FAIL (" + std::string(kMachineScope) +
+              "): the policy NativeMessagingBlocklist in " + at.where + " names com.velmont.qlx" +
+              std::string(kBlockedError) +
               "remove com.velmont.qlx from the policy NativeMessagingBlocklist, or add it to "
               "NativeMessagingAllowlist";
      }},
@@ -495,11 +481,77 @@ const ScopeSetUp kScopeSetUps[] = {
      }},
     {"UserLevelHostsOffBoth", true, true, R"({"NativeMessagingUserLevelHosts": false})",
      [](const Places& at) {
-       return "Google Chrome: ok (per machine): " + at.machine + " starts " + at.machine_host;
+       return "Google Chrome: ok (" + std::string(kMachineScope) + "): " + at.machine + " starts " +
+              at.machine_host;
      }},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, RegisterCheckScopes, testing::ValuesIn(kScopeSetUps), CaseName());
+
+/// Per-machine keys in HKLM's two registry views (Windows): the browsers read
+/// the 32-bit view first, and Chrome's line names the view that it follows.
+enum class ViewKey { kNone, kSound, kMissingHost };
+
+struct ViewsSetUp {
+  std::string_view name;
+  ViewKey in_32_bit;
+  ViewKey in_64_bit;
+  /// The line that Chrome must get, from the manifests in each view and the hosts.
+  std::string (*line)(const std::string& manifest_32, const std::string& host,
+                      const std::string& missing);
+};
+
+class RegisterCheckViews : public RegisterCheck, public testing::WithParamInterface<ViewsSetUp> {};
+
+TEST_P(RegisterCheckViews, ChromeFollowsThe32BitViewFirst) {
+  const std::string missing = path_to_utf8(at_.install.path / executable_name("gone-host"));
+  std::string manifest_32;
+  for (const auto& [key, view] : {std::pair{GetParam().in_32_bit, MachineView::k32Bit},
+                                  std::pair{GetParam().in_64_bit, MachineView::k64Bit}}) {
+    if (key == ViewKey::kNone) continue;
+    Manifest manifest = real_host(CheckedBrowser::kChrome);
+    if (key == ViewKey::kMissingHost) manifest.path = missing;
+    const std::string placed =
+        place_machine_manifest(at_.root.path, at_.install.path, CheckedBrowser::kChrome,
+                               manifest_json(manifest, CheckedBrowser::kChrome), view);
+    if (view == MachineView::k32Bit) manifest_32 = placed;
+  }
+  const std::string expected =
+      GetParam().line(manifest_32, path_to_utf8(host_executable()), missing);
+  const HostRun run = run_check();
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.exit_code, expected.starts_with("Google Chrome: ok") ? 0 : 1) << run.output;
+  const std::vector<std::string> lines = lines_of(run.output);
+  ASSERT_EQ(lines.size(), 3u) << run.output;
+  EXPECT_EQ(lines.front(), expected);
+}
+
+const ViewsSetUp kViewsSetUps[] = {
+    {"OnlyThe32BitView", ViewKey::kSound, ViewKey::kNone,
+     [](const std::string& manifest, const std::string& host, const std::string&) {
+       return "Google Chrome: ok (per machine, 32-bit view): " + manifest + " starts " + host;
+     }},
+    {"BothViewsThe32BitOneWins", ViewKey::kSound, ViewKey::kMissingHost,
+     [](const std::string& manifest, const std::string& host, const std::string&) {
+       return "Google Chrome: ok (per machine, 32-bit view, ahead of the 64-bit view): " +
+              manifest + " starts " + host;
+     }},
+    {"BothViewsABroken32BitOneWins", ViewKey::kMissingHost, ViewKey::kSound,
+     [](const std::string&, const std::string&, const std::string& missing) {
+       return "Google Chrome: FAIL (per machine, 32-bit view, ahead of the 64-bit view): the "
+              "host " +
+              missing + " does not exist; browser error: " + std::string(kNotFound) +
+              "; fix: reinstall QLX, or run qlx-host-register --host PATH with the host's path";
+     }},
+};
+
+// POSIX has one view: there the table is empty and its cases are not there at all.
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(RegisterCheckViews);
+INSTANTIATE_TEST_SUITE_P(Table, RegisterCheckViews,
+                         testing::ValuesIn(kHasRegistryViews
+                                               ? std::span<const ViewsSetUp>(kViewsSetUps)
+                                               : std::span<const ViewsSetUp>()),
+                         CaseName());
 
 }  // namespace
 }  // namespace qlx::testing_support

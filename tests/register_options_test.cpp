@@ -48,6 +48,7 @@ TEST_P(ParseOptions, GivesTheOptionsOrTheUsageError) {
   EXPECT_EQ(options->host, row.options.host);
   EXPECT_EQ(options->extension_ids, row.options.extension_ids);
   EXPECT_EQ(options->addon_ids, row.options.addon_ids);
+  EXPECT_EQ(options->browsers, row.options.browsers);
   EXPECT_EQ(options->scope, row.options.scope);
   EXPECT_EQ(options->root, row.options.root);
 }
@@ -56,6 +57,12 @@ TEST_P(ParseOptions, GivesTheOptionsOrTheUsageError) {
 Options per_machine(Options options, Path root = {}) {
   options.scope = Scope::kMachine;
   options.root = std::move(root);
+  return options;
+}
+
+/// `options` with --browser naming `browsers`.
+Options naming(Options options, std::vector<std::string> browsers) {
+  options.browsers = std::move(browsers);
   return options;
 }
 
@@ -103,6 +110,30 @@ std::vector<OptionsCase> options_cases() {
             per_machine({Action::kUninstall, Mode::kDryRun, no_host, qlx, {}})),
       refuses("CheckSystem", {"--check", "--system"}, "--check takes no other arguments"),
       refuses("RootWithoutAFolder", {"--system", "--root"}, "--root needs a folder"),
+      gives("BrowsersByEitherNameWithoutRepeats",
+            {"--browser", "chrome", "--browser", "Microsoft Edge", "--browser", "CHROME"},
+            naming({Action::kRegister, Mode::kApply, no_host, qlx, {}},
+                   {"Google Chrome", "Microsoft Edge"})),
+      gives("FirefoxNamedWithItsAddOn",
+            {"--dry-run", "--browser", "firefox", "--firefox-extension", "qlx@velmont.com"},
+            naming({Action::kRegister, Mode::kDryRun, no_host, qlx, {"qlx@velmont.com"}},
+                   {"Firefox"})),
+      refuses("BrowserMissing", {"--browser"}, "--browser needs a browser's name"),
+      refuses("UnknownBrowser", {"--browser", "netscape"},
+              "no browser is named netscape (chrome, chromium, edge, brave, vivaldi, opera or "
+              "firefox)"),
+      refuses("FirefoxWithoutAnAddOn", {"--browser", "firefox"},
+              "--browser firefox needs --firefox-extension ID"),
+      refuses("AddOnWithoutFirefoxNamed",
+              {"--browser", "brave", "--firefox-extension", "qlx@velmont.com"},
+              "--firefox-extension with --browser needs --browser firefox too"),
+      refuses("BrowserWithSystem", {"--system", "--browser", "chrome"},
+              "--browser goes with a registration per user: --system registers with every "
+              "browser"),
+      refuses("UninstallWithBrowser", {"--uninstall", "--browser", "chrome"},
+              "--uninstall takes no --browser: it removes every registration of this host"),
+      refuses("CheckWithBrowser", {"--check", "--browser", "chrome"},
+              "--check takes no other arguments"),
   };
   if (has_system_root()) {
     // A trailing separator and "." steps are dropped.
@@ -113,8 +144,13 @@ std::vector<OptionsCase> options_cases() {
         gives("CheckUnderARoot", {"--check", "--root", "/tmp/pkg"},
               per_machine({Action::kCheck, Mode::kApply, no_host, {}, {}}, Path("/tmp/pkg"))));
     cases.back().options.scope = Scope::kUser;
-    cases.push_back(refuses("RootWithoutSystem", {"--root", "/tmp/pkg"},
-                            "--root goes with --system or --check"));
+    // Per user, the root is where Snaps and the machine's Flatpaks are looked for.
+    cases.push_back(gives("RegisterPerUserUnderARoot", {"--root", "/tmp/pkg"},
+                          {Action::kRegister, Mode::kApply, no_host, qlx, {}}));
+    cases.back().options.root = "/tmp/pkg";
+    cases.push_back(gives("UninstallPerUserUnderARoot", {"--uninstall", "--root", "/tmp/pkg"},
+                          {Action::kUninstall, Mode::kApply, no_host, qlx, {}}));
+    cases.back().options.root = "/tmp/pkg";
   } else {
     cases.push_back(refuses("RootOnWindows", {"--system", "--root", "C:\\pkg"},
                             "--root is for Linux and other POSIX systems"));

@@ -82,6 +82,16 @@ HostRun run_tool(std::vector<std::string> arguments) {
   return run_host("", options);
 }
 
+/// `arguments` naming every Chromium-family browser with --browser, and
+/// Firefox too when `firefox`: no browser is installed in the test's prefix.
+std::vector<std::string> every_browser(std::vector<std::string> arguments, bool firefox = false) {
+  for (std::string_view name : {"chrome", "chromium", "edge", "brave", "vivaldi", "opera"}) {
+    arguments.insert(arguments.end(), {"--browser", std::string(name)});
+  }
+  if (firefox) arguments.insert(arguments.end(), {"--browser", "firefox"});
+  return arguments;
+}
+
 // One test for the whole round, since every step shares the user's registry.
 TEST(RegisterWindows, RegistersWithEveryBrowserAndRemovesOnlyItsOwnKeys) {
   TempDir install;
@@ -97,14 +107,15 @@ TEST(RegisterWindows, RegistersWithEveryBrowserAndRemovesOnlyItsOwnKeys) {
     HostRun run = run_tool({"--host", host_text, "ABCDEFGHIJKLMNOPABCDEFGHIJKLMNOP"});
     EXPECT_EQ(run.exit_code, 2);
     EXPECT_NE(run.errors.find("not an extension id"), std::string::npos) << run.errors;
-    run = run_tool({"--dry-run", "--host", host_text, std::string(kId)});
+    run = run_tool(every_browser({"--dry-run", "--host", host_text, std::string(kId)}));
     EXPECT_EQ(run.exit_code, 0) << run.errors;
     EXPECT_NE(run.output.find("would register with Brave: HKCU\\" + kBrowserKeys[3]),
               std::string::npos)
         << run.output;
     EXPECT_FALSE(path_exists(manifest));
     for (const std::string& key : kBrowserKeys) EXPECT_EQ(default_value(key), std::nullopt) << key;
-    run = run_tool({"--host", host_text, "--firefox-extension", "qlx@velmont"});
+    run =
+        run_tool(every_browser({"--host", host_text, "--firefox-extension", "qlx@velmont"}, true));
     EXPECT_EQ(run.exit_code, 0) << "a bare domain is an add-on id's domain";
     run = run_tool({"--uninstall", "--host", host_text});
     EXPECT_EQ(run.exit_code, 0);
@@ -115,7 +126,7 @@ TEST(RegisterWindows, RegistersWithEveryBrowserAndRemovesOnlyItsOwnKeys) {
   }
   {
     SCOPED_TRACE("Firefox is left alone without --firefox-extension");
-    const HostRun run = run_tool({"--host", host_text});
+    const HostRun run = run_tool(every_browser({"--host", host_text}));
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_EQ(run.output.find("Firefox"), std::string::npos) << run.output;
     EXPECT_EQ(default_value(kFirefoxKey), std::nullopt);
@@ -123,8 +134,8 @@ TEST(RegisterWindows, RegistersWithEveryBrowserAndRemovesOnlyItsOwnKeys) {
   }
   {
     SCOPED_TRACE("register");
-    const HostRun run =
-        run_tool({"--host", host_text, std::string(kId), "--firefox-extension", "qlx@velmont.com"});
+    const HostRun run = run_tool(every_browser(
+        {"--host", host_text, std::string(kId), "--firefox-extension", "qlx@velmont.com"}, true));
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_EQ(run.errors, "");
     EXPECT_EQ(default_value(kFirefoxKey), path_to_utf8(firefox_manifest));
@@ -209,6 +220,45 @@ TEST(RegisterWindows, SystemRegistersInHklmAndTakesItBack) {
     EXPECT_FALSE(key_exists("SOFTWARE\\BraveSoftware", "HKLM"));
     EXPECT_FALSE(path_exists(install.path / "com.velmont.qlx.json"));
     EXPECT_TRUE(key_exists("SOFTWARE\\Microsoft", "HKLM"));
+  }
+}
+
+// The browsers read HKLM's 32-bit view first: a key there, left by an older or
+// 32-bit installer, is rewritten with the 64-bit one (and none is made where
+// there is none), and uninstalling removes the host's key from both views.
+TEST(RegisterWindows, SystemRewritesAKeyInThe32BitViewAndUninstallRemovesBoth) {
+  TempDir install;
+  const Path host = install.path / "qlx-native-host.exe";
+  ASSERT_TRUE(write_file(host, "MZ"));
+  const std::string host_text = path_to_utf8(host);
+  const std::string manifest = path_to_utf8(install.path / "com.velmont.qlx.json");
+  const std::string key = "SOFTWARE\\Google\\Chrome\\NativeMessagingHosts\\com.velmont.qlx";
+  const std::string wow =
+      "SOFTWARE\\WOW6432Node\\Google\\Chrome\\NativeMessagingHosts\\com.velmont.qlx";
+  ASSERT_EQ(
+      reg({"add", "HKLM\\" + wow, "/ve", "/d", "C:\\old\\com.velmont.qlx.json", "/f"}).exit_code,
+      0);
+  {
+    SCOPED_TRACE("register");
+    const HostRun run = run_tool({"--system", "--host", host_text});
+    EXPECT_EQ(run.exit_code, 0) << run.errors;
+    EXPECT_EQ(run.errors, "");
+    EXPECT_NE(run.output.find("registered with Google Chrome: HKLM\\" + wow), std::string::npos)
+        << run.output;
+    EXPECT_EQ(default_value(wow, "HKLM"), manifest);
+    EXPECT_EQ(default_value(key, "HKLM"), manifest);
+    EXPECT_FALSE(key_exists("SOFTWARE\\WOW6432Node\\BraveSoftware", "HKLM"));
+    EXPECT_FALSE(key_exists("SOFTWARE\\WOW6432Node\\Mozilla\\NativeMessagingHosts", "HKLM"));
+  }
+  {
+    SCOPED_TRACE("uninstall");
+    const HostRun run = run_tool({"--system", "--uninstall", "--host", host_text});
+    EXPECT_EQ(run.exit_code, 0) << run.errors;
+    EXPECT_NE(run.output.find("removed from Google Chrome: HKLM\\" + wow), std::string::npos)
+        << run.output;
+    EXPECT_FALSE(key_exists(wow, "HKLM"));
+    EXPECT_FALSE(key_exists(key, "HKLM"));
+    EXPECT_FALSE(key_exists("SOFTWARE\\WOW6432Node\\Google\\Chrome\\NativeMessagingHosts", "HKLM"));
   }
 }
 

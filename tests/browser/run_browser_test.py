@@ -90,6 +90,7 @@ class Chromium:
 
     name = "chromium"
     program = "chromium"
+    tool_name = "Chromium"
     parent_name = "chromium"
     file_size = 5 * 1024 * 1024
     # The envelope claims Edge: the host must name the browser from its ancestry.
@@ -136,6 +137,7 @@ class Firefox:
 
     name = "firefox"
     program = "firefox-esr"
+    tool_name = "Firefox"
     parent_name = "firefox-esr"
     file_size = 1024 * 1024
     # Firefox is no browser key: the host records an unknown browser.
@@ -383,6 +385,14 @@ def run_in(scratch, bin_dir, host_version, browser_class, executable, checks, st
                              capture_output=True, text=True)
     checks.check("qlx-host-register --check passes", checked.returncode == 0,
                  checked.stdout + checked.stderr)
+    # The browser from the distribution's package is found installed: its line
+    # says it reaches the host, and the line of the browsers not found lacks it.
+    lines = checked.stdout.splitlines()
+    checks.check(f"qlx-host-register --check finds {browser_kind.tool_name} installed",
+                 any(line.startswith(f"{browser_kind.tool_name}: ok (per user): ") for line in lines)
+                 and not any(line.startswith("not installed:") and browser_kind.tool_name in line
+                             for line in lines),
+                 checked.stdout)
 
     file_size = browser_kind.file_size
     file_bytes = random.Random(20240607).randbytes(file_size)

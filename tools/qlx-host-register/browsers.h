@@ -1,14 +1,19 @@
 #pragma once
 
 // Where each supported browser looks for native messaging hosts, per user and
-// per machine, and how a registration is made and taken back there: one file
-// per platform (browsers_posix.cpp: a copy of the manifest in each browser's
+// per machine, how a registration is made and taken back there, and how to
+// tell that the browser is installed: one table per platform
+// (browsers_posix.cpp: a copy of the manifest in each browser's
 // NativeMessagingHosts folder, in ~/.mozilla/native-messaging-hosts for
-// Firefox, and in the browsers' system-wide folders; browsers_windows.cpp: a
-// registry key per browser under HKCU or HKLM whose default value is the
-// manifest's path).
+// Firefox, and in the browsers' system-wide folders; installed when its
+// configuration folder or its program on PATH is there, or its Snap or
+// Flatpak; browsers_windows.cpp: a registry key per browser under HKCU or
+// HKLM, in both registry views for HKLM, whose default value is the
+// manifest's path; installed when its user-data folder or its App Paths key
+// is there).  What is the same everywhere is in browsers.cpp.
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +27,10 @@ namespace qlx::host_register {
 /// Whose registrations: the current user's, or the machine's (every user's).
 enum class Scope { kUser, kMachine };
 
+/// Which registry view a key of HKLM is in (Windows); kOnly where there is
+/// one view (POSIX, and HKCU, which both views share).
+enum class RegistryView { kOnly, k32Bit, k64Bit };
+
 /// One browser's registration place.
 struct BrowserTarget {
   std::string browser;  // "Google Chrome"
@@ -34,7 +43,58 @@ struct BrowserTarget {
   /// Where the browser's policies live: a folder of JSON files (POSIX) or a
   /// key below SOFTWARE\Policies (Windows); empty when it reads none of its own.
   std::string policy_place;
+  /// Windows, per machine: the view of `key`.  The browsers read the 32-bit
+  /// view first, so a registration rewrites a key there where one is, and
+  /// makes none (`rewrite_only`).
+  RegistryView view = RegistryView::kOnly;
+  bool rewrite_only = false;
 };
+
+/// How a person reads a registry view: "32-bit view", "64-bit view"; "" for kOnly.
+std::string_view view_label(RegistryView view);
+
+/// How a person reads a place's scope: "per user", "per machine",
+/// "per machine, 32-bit view".
+std::string scope_label(const BrowserTarget& target);
+
+/// A browser installed in a sandbox that keeps it from other programs (Linux).
+struct SandboxInstall {
+  std::string sandbox;  // "a Snap", "a Flatpak (per user)", "a Flatpak (per machine)"
+  std::string where;    // the folder or program that shows it
+};
+
+/// What shows that one browser is installed here, as browser_presence() finds it.
+struct BrowserPresence {
+  std::string browser;  // "Google Chrome"
+  /// The first sign outside a sandbox: a folder, a program or a registry key; empty: none.
+  std::string found;
+  std::vector<SandboxInstall> sandboxes;
+};
+
+/// Whether the browser of `presence` is installed, in a sandbox or not.
+bool is_installed(const BrowserPresence& presence);
+
+/// Every supported browser in the order of browser_targets(), with the signs
+/// that it is installed for the current user.  POSIX: its configuration
+/// folder (holding more than the hosts' folder that registering makes), its
+/// program in a folder of PATH, its Snap (`root`/snap/<name>,
+/// `root`/snap/bin/<name>) and its Flatpak (app/<id> in the user's Flatpak
+/// folder below the local data folder, and in `root`/var/lib/flatpak).
+/// Windows: its user-data folder below the local application-data folder
+/// (Firefox: profiles.ini below the roaming one), or its App Paths key
+/// (HKCU, or HKLM in either view); `root` is unused.  A folder that cannot
+/// be found (no HOME) is a sign that is not there.
+std::vector<BrowserPresence> browser_presence(const Path& root = {});
+
+/// The names of `browsers`, separated by ", ".
+std::string joined_names(std::span<const std::string> browsers);
+
+/// The supported browsers' names in the order of browser_targets().
+std::vector<std::string_view> browser_names();
+
+/// The browser that `name` names, case aside: its full name ("Google
+/// Chrome") or the last word of it ("chrome"); nullopt when none.
+std::optional<std::string_view> browser_named(std::string_view name);
 
 /// The program's arguments after its own name, as UTF-8 (on Windows taken
 /// from the wide command line, so that any path survives).
@@ -48,7 +108,9 @@ std::string_view host_file_name();
 /// POSIX, Firefox is missing from the list when HOME holds no absolute path.
 /// For Scope::kMachine, the machine's places of the browsers that have one
 /// (on POSIX: Chrome, Chromium, Edge and Firefox, their folders taken under
-/// `root`; `root` is unused on Windows).
+/// `root`; on Windows: each browser's key in the 32-bit view, then in the
+/// 64-bit view, the order in which the browsers read them; `root` is unused
+/// there).
 Result<std::vector<BrowserTarget>> browser_targets(Scope scope = Scope::kUser,
                                                    const Path& root = {});
 

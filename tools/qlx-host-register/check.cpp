@@ -1,5 +1,6 @@
 #include "check.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "check_data_dir.h"
@@ -103,32 +104,47 @@ std::optional<Fault> policy_fault(const NativeMessagingPolicies& policies) {
 }
 
 /// Follows the registration of one browser the way the browser does, step
-/// by step; the first fault found makes its report.  `data` is the data
-/// directory's fault, the same for every browser.
-BrowserReport check_browser(const BrowserTarget& user, const BrowserTarget* machine,
-                            const Path& root, const std::optional<Fault>& data) {
+/// by step; the first fault found makes its report.  `machine` holds the
+/// browser's per-machine places in the order in which it reads them.
+/// `data` is the data directory's fault, the same for every browser.
+BrowserReport check_browser(const BrowserTarget& user,
+                            std::span<const BrowserTarget* const> machine, const Path& root,
+                            const std::optional<Fault>& data) {
   BrowserReport report;
   report.browser = user.browser;
   const NativeMessagingPolicies policies = read_policies(user.policy_place, root);
   // The places in the browser's order: the user's (unless a policy turns
-  // them off), then the machine's.
+  // them off), then the machine's; the first that holds a registration is
+  // the one that the browser follows.
   bool user_registered = false;
   auto manifest = find_registration(user, user_registered);
-  bool machine_registered = false;
+  const BrowserTarget* machine_chosen = nullptr;
   std::expected<Path, Fault> machine_manifest = std::unexpected(Fault{});
-  if (machine) machine_manifest = find_registration(*machine, machine_registered);
+  std::string machine_behind;
+  for (const BrowserTarget* place : machine) {
+    bool registered = false;
+    auto found = find_registration(*place, registered);
+    if (!registered) continue;
+    if (machine_chosen == nullptr) {
+      machine_chosen = place;
+      machine_manifest = std::move(found);
+    } else if (machine_behind.empty()) {
+      machine_behind = "the " + std::string(view_label(place->view));
+    }
+  }
   const bool user_read = reads_user_level_hosts(policies);
   const BrowserTarget* chosen = nullptr;
   if (user_registered && user_read) {
     chosen = &user;
-    report.hides_machine = machine_registered;
-  } else if (machine_registered) {
-    chosen = machine;
+    if (machine_chosen != nullptr) report.ahead_of = "per machine";
+  } else if (machine_chosen != nullptr) {
+    chosen = machine_chosen;
+    report.ahead_of = machine_behind;
     manifest = std::move(machine_manifest);
   }
   if (chosen == nullptr && user_registered) {
     report.registered = true;
-    report.scope = Scope::kUser;
+    report.place = scope_label(user);
     report.fault = Fault{"the policy " + std::string(kUserLevelHostsPolicy) + " in " +
                              policies.user_level_hosts->where + " is false, so " + user.browser +
                              " ignores the registration " + user.location,
@@ -137,14 +153,19 @@ BrowserReport check_browser(const BrowserTarget& user, const BrowserTarget* mach
     return report;
   }
   if (chosen == nullptr) {
+    // "<user's> (per user), <machine's> (per machine, 32-bit view) or ..."
     std::string places = user.location;
-    if (machine) places += " (per user) or " + machine->location + " (per machine)";
+    if (!machine.empty()) places += " (per user)";
+    for (const BrowserTarget* place : machine) {
+      places += place == machine.back() ? " or " : ", ";
+      places += place->location + " (" + scope_label(*place) + ")";
+    }
     report.fault = Fault{"nothing is registered at " + places, BrowserError::kNotFound,
                          register_command(user.family)};
     return report;
   }
   report.registered = true;
-  report.scope = chosen->scope;
+  report.place = scope_label(*chosen);
   if (!manifest) {
     report.fault = std::move(manifest.error());
     return report;
@@ -184,17 +205,31 @@ BrowserReport check_browser(const BrowserTarget& user, const BrowserTarget* mach
 }  // namespace
 
 int check_browsers(std::span<const BrowserTarget> user, std::span<const BrowserTarget> machine,
-                   const Path& root, std::ostream& out) {
+                   std::span<const BrowserPresence> presence, const Path& root, std::ostream& out) {
   const std::optional<Fault> data = check_data_dir();
   std::vector<BrowserReport> reports;
+  std::vector<std::string> not_found;
   for (const BrowserTarget& target : user) {
-    const BrowserTarget* system = nullptr;
+    std::vector<const BrowserTarget*> places;
     for (const BrowserTarget& candidate : machine) {
-      if (candidate.browser == target.browser) system = &candidate;
+      if (candidate.browser == target.browser) places.push_back(&candidate);
     }
-    reports.push_back(check_browser(target, system, root, data));
-    out << report_line(reports.back()) << "\n";
+    const auto found = std::ranges::find(presence, target.browser, &BrowserPresence::browser);
+    BrowserReport report = check_browser(target, places, root, data);
+    report.installed = found != presence.end() && is_installed(*found);
+    if (!report.installed && !report.registered) {
+      not_found.push_back(target.browser);
+    } else {
+      out << report_line(report) << "\n";
+      if (found != presence.end()) {
+        for (const SandboxInstall& sandbox : found->sandboxes) {
+          out << sandbox_line(target.browser, sandbox) << "\n";
+        }
+      }
+    }
+    reports.push_back(std::move(report));
   }
+  if (!not_found.empty()) out << not_installed_line(not_found) << "\n";
   out.flush();
   return report_exit_code(reports);
 }

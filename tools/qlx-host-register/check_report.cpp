@@ -23,16 +23,28 @@ std::string_view error_text(BrowserError error) {
 
 std::string report_line(const BrowserReport& report) {
   std::string scope;
-  if (report.scope) {
-    scope = report.scope == Scope::kMachine ? " (per machine)"
-            : report.hides_machine          ? " (per user, ahead of per machine)"
-                                            : " (per user)";
+  if (!report.place.empty()) {
+    scope = " (" + report.place + (report.ahead_of.empty() ? "" : ", ahead of " + report.ahead_of) +
+            ")";
   }
-  if (!report.fault) return report.browser + ": ok" + scope + ": " + report.reached;
-  return report.browser + ": " + (report.registered ? "FAIL" + scope : "not registered") + ": " +
+  const std::string browser = report.browser + (report.installed ? "" : " (not installed)");
+  if (!report.fault) return browser + ": ok" + scope + ": " + report.reached;
+  return browser + ": " + (report.registered ? "FAIL" + scope : "not registered") + ": " +
          report.fault->finding +
          "; browser error: " + std::string(error_text(report.fault->error)) +
          "; fix: " + report.fault->fix;
+}
+
+std::string sandbox_line(std::string_view browser, const SandboxInstall& sandbox) {
+  const std::string name(browser);
+  return name + ": in " + sandbox.sandbox + " at " + sandbox.where +
+         ": a sandboxed browser may be unable to start a native host outside the sandbox; fix: "
+         "use your distribution's own package of " +
+         name + ", or the browser vendor's package";
+}
+
+std::string not_installed_line(std::span<const std::string> browsers) {
+  return "not installed: " + joined_names(browsers);
 }
 
 int report_exit_code(std::span<const BrowserReport> reports) {

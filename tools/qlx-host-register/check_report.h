@@ -27,16 +27,26 @@ struct Fault {
 /// What --check found for one browser.
 struct BrowserReport {
   std::string browser;      // "Google Chrome"
+  bool installed = true;    // browser_presence() found it
   bool registered = false;  // the browser has a registration at all, sound or not
-  /// The registration that the browser uses, when it has one: per user or per machine.
-  std::optional<Scope> scope;
-  bool hides_machine = false;  // a per-user one, with a per-machine one behind it
-  std::string reached;         // without a fault: "<manifest> starts <host>..."
+  /// The registration that the browser uses, when it has one, as
+  /// scope_label() writes it: "per user", "per machine, 32-bit view"...
+  std::string place;
+  /// The registration that it hides, when there is one behind it: "per
+  /// machine", "the 64-bit view".
+  std::string ahead_of;
+  std::string reached;  // without a fault: "<manifest> starts <host>..."
   std::optional<Fault> fault;
 };
 
 /// The report's line for one browser, without the end of line.
 std::string report_line(const BrowserReport& report);
+
+/// The line for a browser installed in a sandbox, without the end of line.
+std::string sandbox_line(std::string_view browser, const SandboxInstall& sandbox);
+
+/// The line that lists the browsers that were not found, without the end of line.
+std::string not_installed_line(std::span<const std::string> browsers);
 
 /// 0 when at least one browser is registered and every registered one
 /// passes, otherwise 1.

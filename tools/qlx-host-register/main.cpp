@@ -1,20 +1,21 @@
 // qlx-host-register: makes the native messaging host known to the browsers of
 // the current user or of the machine, or takes it back.
 //
-//   qlx-host-register [--system [--root DIR]] [--dry-run] [--host PATH]
-//                     [--firefox-extension ID]... [EXTENSION_ID...]
-//   qlx-host-register --uninstall [--system [--root DIR]] [--dry-run] [--host PATH]
+//   qlx-host-register [--system] [--root DIR] [--dry-run] [--host PATH]
+//                     [--browser NAME]... [--firefox-extension ID]... [EXTENSION_ID...]
+//   qlx-host-register --uninstall [--system] [--root DIR] [--dry-run] [--host PATH]
 //   qlx-host-register --check [--root DIR]
 //
 // Writes the manifest "com.velmont.qlx.json" beside the host, allowing each
 // EXTENSION_ID (the QLX extension's when none is given), then registers it
-// with Chrome, Chromium, Edge, Brave, Vivaldi and Opera; with
+// with those of Chrome, Chromium, Edge, Brave, Vivaldi and Opera that are
+// installed (browser_presence()), or that --browser names; with
 // --firefox-extension, also "com.velmont.qlx.firefox.json" for Firefox.
 // --uninstall removes those registrations and manifests, and only where they
 // name this host.  With --system, the machine's registrations instead of the
-// user's (HKLM on Windows, the browsers' system folders elsewhere, taken
-// under --root DIR).  --check tells, per browser, whether the browser can reach
-// the host, and what to do when it cannot (check.h).
+// user's, for every browser (HKLM on Windows, the browsers' system folders
+// elsewhere, taken under --root DIR).  --check tells, per browser, whether
+// the browser can reach the host, and what to do when it cannot (check.h).
 #include <algorithm>
 #include <iostream>
 #include <optional>
@@ -53,23 +54,25 @@ struct HostPaths {
 
 /// The host executable's absolute paths, or why it cannot be used.
 qlx::Result<HostPaths> resolve_host(const Options& options) {
+  // Per user, --root only moves where browsers are looked for.
+  const Path root = options.scope == Scope::kMachine ? options.root : Path();
   HostPaths host;
   if (options.host) {
     if (options.host->empty()) return qlx::fail("the host path is empty");
     std::error_code failed;
     host.final = std::filesystem::absolute(*options.host, failed).lexically_normal();
     if (failed) return qlx::fail("cannot make the host path absolute: " + failed.message());
-    host.on_disk = options.root.empty() ? host.final : options.root / host.final.relative_path();
+    host.on_disk = root.empty() ? host.final : root / host.final.relative_path();
   } else {
     auto self = qlx::current_executable_path();
     if (!self) return qlx::fail("cannot find this program's own folder: " + self.error().text);
     host.on_disk = (self->parent_path() / host_file_name()).lexically_normal();
     host.final = host.on_disk;
-    if (!options.root.empty()) {
-      const Path inside = host.on_disk.lexically_relative(options.root);
+    if (!root.empty()) {
+      const Path inside = host.on_disk.lexically_relative(root);
       if (inside.empty() || *inside.begin() == "..") {
         return qlx::fail("the host " + qlx::path_to_utf8(host.on_disk) + " is not under " +
-                         qlx::path_to_utf8(options.root) + ": name its final path with --host");
+                         qlx::path_to_utf8(root) + ": name its final path with --host");
       }
       host.final = Path("/") / inside;
     }
@@ -97,45 +100,113 @@ int no_rights(std::string_view text) {
       "; run qlx-host-register --system " + std::string(system_rights_advice()));
 }
 
-/// The manifests that a registration writes: Chromium's always, Firefox's
-/// when add-on ids were given.
-std::vector<const ManifestFile*> manifests_written(const Installation& installation) {
-  std::vector<const ManifestFile*> files{&installation.chromium};
-  if (!installation.firefox.json.empty()) files.push_back(&installation.firefox);
+/// A place that a registration writes, and why: "" for every place of
+/// --system, else what shows that the browser is installed, or that it was
+/// named with --browser.
+struct Chosen {
+  BrowserTarget target;
+  std::string reason;
+};
+
+/// The places to register with, and the browsers left out because they
+/// were not found.  Per user: the installed browsers', or the ones that
+/// --browser names; per machine: every place but a 32-bit view's that
+/// holds no key.
+struct Choice {
+  std::vector<Chosen> chosen;
+  std::vector<std::string> not_installed;
+};
+
+Choice choose_targets(const Options& options, const Installation& installation,
+                      const std::vector<BrowserTarget>& targets) {
+  Choice choice;
+  const std::vector<BrowserPresence> presence =
+      options.scope == Scope::kUser && options.browsers.empty() ? browser_presence(options.root)
+                                                                : std::vector<BrowserPresence>();
+  for (const BrowserTarget& target : targets) {
+    if (installation.manifest_for(target.family).json.empty()) continue;
+    if (options.scope == Scope::kMachine) {
+      if (target.rewrite_only) {
+        auto registered = registered_manifest(target);
+        if (registered && !registered->has_value()) continue;
+      }
+      choice.chosen.push_back({target, ""});
+    } else if (!options.browsers.empty()) {
+      if (std::ranges::find(options.browsers, target.browser) != options.browsers.end()) {
+        choice.chosen.push_back({target, "named with --browser"});
+      }
+    } else {
+      const auto found = std::ranges::find(presence, target.browser, &BrowserPresence::browser);
+      if (found == presence.end() || !is_installed(*found)) {
+        choice.not_installed.push_back(target.browser);
+      } else {
+        const std::string& where =
+            found->found.empty() ? found->sandboxes.front().where : found->found;
+        choice.chosen.push_back({target, "installed: " + where});
+      }
+    }
+  }
+  return choice;
+}
+
+/// The manifests that a registration writes: those of the chosen places' families.
+std::vector<const ManifestFile*> manifests_written(const Installation& installation,
+                                                   const std::vector<Chosen>& chosen) {
+  std::vector<const ManifestFile*> files;
+  for (BrowserFamily family : {BrowserFamily::kChromium, BrowserFamily::kFirefox}) {
+    if (std::ranges::any_of(chosen,
+                            [&](const Chosen& one) { return one.target.family == family; })) {
+      files.push_back(&installation.manifest_for(family));
+    }
+  }
   return files;
+}
+
+/// "<browser>: <location>", with the reason for the choice when there is one.
+std::string chosen_text(const Chosen& chosen) {
+  return chosen.target.browser + ": " + chosen.target.location +
+         (chosen.reason.empty() ? "" : " (" + chosen.reason + ")");
 }
 
 int register_host(const Options& options, const Installation& installation,
                   const std::vector<BrowserTarget>& all_targets) {
-  std::vector<BrowserTarget> targets;
-  for (const BrowserTarget& target : all_targets) {
-    if (!installation.manifest_for(target.family).json.empty()) targets.push_back(target);
-  }
   if (!installation.firefox.json.empty() &&
-      std::ranges::none_of(targets, [](const BrowserTarget& target) {
+      std::ranges::none_of(all_targets, [](const BrowserTarget& target) {
         return target.family == BrowserFamily::kFirefox;
       })) {
     return error("cannot find Firefox's folder: HOME holds no absolute path");
   }
+  const Choice choice = choose_targets(options, installation, all_targets);
+  if (choice.chosen.empty()) {
+    return error("found none of " + joined_names(choice.not_installed) +
+                 " installed, so nothing was registered; name a browser with --browser NAME to "
+                 "register with it all the same");
+  }
+  const std::string left_out =
+      choice.not_installed.empty()
+          ? ""
+          : "not installed, so left alone: " + joined_names(choice.not_installed) +
+                " (--browser NAME registers with one all the same)\n";
   if (options.mode == Mode::kDryRun) {
-    for (const ManifestFile* file : manifests_written(installation)) {
+    for (const ManifestFile* file : manifests_written(installation, choice.chosen)) {
       std::cout << "would write " << qlx::path_to_utf8(file->path) << ":\n" << file->json << "\n";
     }
-    for (const BrowserTarget& target : targets) {
-      std::cout << "would register with " << target.browser << ": " << target.location << "\n";
+    for (const Chosen& chosen : choice.chosen) {
+      std::cout << "would register with " << chosen_text(chosen) << "\n";
     }
+    std::cout << left_out;
     return 0;
   }
   const bool system = options.scope == Scope::kMachine;
   if (system) {
     // Every place first: without the rights, nothing is written at all.
-    for (const BrowserTarget& target : targets) {
-      if (auto writable = check_writable(target); !writable)
+    for (const Chosen& chosen : choice.chosen) {
+      if (auto writable = check_writable(chosen.target); !writable)
         return no_rights(writable.error().text);
     }
   }
   std::vector<Path> written_files;
-  for (const ManifestFile* file : manifests_written(installation)) {
+  for (const ManifestFile* file : manifests_written(installation, choice.chosen)) {
     const std::string manifest = qlx::path_to_utf8(file->path);
     if (auto written = qlx::write_file(file->path, file->json); !written) {
       for (const Path& done : written_files) (void)qlx::remove_file(done);
@@ -154,15 +225,17 @@ int register_host(const Options& options, const Installation& installation,
     std::cout << "wrote " << manifest << "\n";
   }
   int status = 0;
-  for (const BrowserTarget& target : targets) {
+  for (const Chosen& chosen : choice.chosen) {
+    const BrowserTarget& target = chosen.target;
     if (auto done = register_with(target, installation); !done) {
       std::cerr << "qlx-host-register: cannot register with " << target.browser << " at "
                 << target.location << ": " << done.error().text << "\n";
       status = 1;
       continue;
     }
-    std::cout << "registered with " << target.browser << ": " << target.location << "\n";
+    std::cout << "registered with " << chosen_text(chosen) << "\n";
   }
+  std::cout << left_out;
   return status;
 }
 
@@ -226,7 +299,7 @@ int main(int argc, char** argv) {
     if (!user) return error(user.error().text);
     auto machine = browser_targets(Scope::kMachine, options.root);
     if (!machine) return error(machine.error().text);
-    return check_browsers(*user, *machine, options.root, std::cout);
+    return check_browsers(*user, *machine, browser_presence(options.root), options.root, std::cout);
   }
 
   auto host = resolve_host(options);

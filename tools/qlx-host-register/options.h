@@ -23,9 +23,12 @@ struct Options {
   std::optional<Path> host;
   std::vector<std::string> extension_ids;  // registering: the QLX extension's when none is given
   std::vector<std::string> addon_ids;      // Firefox's; none: Firefox is left alone
-  Scope scope = Scope::kUser;              // --system: the machine's registrations
-  Path root =
-      {};  // --root (POSIX): the folder that stands for "/" in every system path; empty: none
+  /// --browser: the browsers to register with, found or not, by their full
+  /// names ("Google Chrome"); none: the installed ones.
+  std::vector<std::string> browsers = {};
+  Scope scope = Scope::kUser;  // --system: the machine's registrations
+  /// --root (POSIX): the folder that stands for "/" in every system path; empty: none.
+  Path root = {};
 };
 
 /// The usage text that --help prints and every usage error follows.
