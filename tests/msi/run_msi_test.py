@@ -90,12 +90,23 @@ def wine_env(prefix):
     return env
 
 
+def wine_version():
+    return subprocess.run(["wine", "--version"], capture_output=True).stdout.decode().strip()
+
+
+def prefix_ready(base):
+    """Whether the base prefix was made whole, by this version of Wine."""
+    marker = base / ".ready"
+    return marker.is_file() and marker.read_text() == wine_version()
+
+
 def make_prefix(base):
-    """Makes the prefix that the cases copy, once; a broken one is made anew."""
+    """Makes the prefix that the cases copy, once; a broken one, or one that
+    another version of Wine made, is made anew."""
     base.parent.mkdir(parents=True, exist_ok=True)
     with open(str(base) + ".lock", "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        if (base / ".ready").is_file():
+        if prefix_ready(base):
             return 0
         shutil.rmtree(base, ignore_errors=True)
         env = wine_env(base)
@@ -107,7 +118,7 @@ def make_prefix(base):
         if not (base / "system.reg").is_file():
             print("making the Wine prefix left no registry")
             return 1
-        (base / ".ready").touch()
+        (base / ".ready").write_text(wine_version())
     return 0
 
 
@@ -129,7 +140,9 @@ class Prefix:
             else:
                 shutil.copy2(source, target)
 
-        shutil.copytree(base, path, symlinks=True, copy_function=copy)
+        with open(str(base) + ".lock", "w") as lock:
+            fcntl.flock(lock, fcntl.LOCK_SH)  # never while the base is being made
+            shutil.copytree(base, path, symlinks=True, copy_function=copy)
         (path / ".ready").unlink()
         self.path = path
         self.env = wine_env(path)
@@ -579,7 +592,7 @@ def main():
     base = args.build_dir / "msi-tests" / "base-prefix"
     if args.make_prefix:
         return make_prefix(base)
-    if not (base / ".ready").is_file() and make_prefix(base) != 0:
+    if not prefix_ready(base) and make_prefix(base) != 0:
         return 1
     args.source_dir = args.source_dir.resolve()
     case_dir = args.build_dir / "msi-tests" / args.case
