@@ -340,6 +340,10 @@ def check_installed(checks, prefix, layout, args, version, label):
     chrome = next((line for line in lines if line.startswith("Google Chrome:")), "")
     checks.check(label + ": qlx-host-register --check passes Chrome",
                  chrome.startswith("Google Chrome: ok (" + scope_text + "): "), run.stdout.decode("utf-8", "replace"))
+    if firefox:
+        line = next((line for line in lines if line.startswith("Firefox:")), "")
+        checks.check(label + ": qlx-host-register --check passes Firefox",
+                     line.startswith("Firefox: ok (" + scope_text + "): "), line)
     products = installed_products(prefix, layout)
     checks.check(label + ": one product in Installed apps, version " + version,
                  len(products) == 1 and products[0][1].get("DisplayVersion") == version, products)
