@@ -28,32 +28,31 @@ else()
 endif()
 set(QLX_PACKAGE_FILE_NAME qlx-native-host-${PROJECT_VERSION}-${QLX_PACKAGE_SYSTEM})
 
+# The Firefox add-on that the packages (the .deb, the MSI packages) register.
+set(QLX_FIREFOX_ADDON_ID "" CACHE STRING
+    "Firefox add-on id that the packages register (name@domain or {uuid}); empty: no Firefox manifest")
+if(NOT QLX_FIREFOX_ADDON_ID STREQUAL ""
+   AND NOT QLX_FIREFOX_ADDON_ID MATCHES "^[-._A-Za-z0-9]*@[-._A-Za-z0-9]+$"
+   AND NOT QLX_FIREFOX_ADDON_ID MATCHES
+       "^{[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}}$")
+  message(FATAL_ERROR "QLX_FIREFOX_ADDON_ID is not a Firefox add-on id: ${QLX_FIREFOX_ADDON_ID}")
+endif()
+# The extension that the packages let connect: the one in src/base/names.h.
+set(QLX_SOURCE_DIR ${CMAKE_SOURCE_DIR})
+include(${CMAKE_SOURCE_DIR}/cmake/manifests.cmake)
+qlx_extension_id(QLX_EXTENSION_ID)
+
 if(NOT WIN32)
-  set(QLX_FIREFOX_ADDON_ID "" CACHE STRING
-      "Firefox add-on id that the Debian package registers (name@domain or {uuid}); empty: no Firefox manifest")
   set(QLX_DEB_MAINTAINER "Velmont QLX team <qlx@velmont.com>" CACHE STRING
       "Maintainer field of the Debian package")
-  if(NOT QLX_FIREFOX_ADDON_ID STREQUAL ""
-     AND NOT QLX_FIREFOX_ADDON_ID MATCHES "^[-._A-Za-z0-9]*@[-._A-Za-z0-9]+$"
-     AND NOT QLX_FIREFOX_ADDON_ID MATCHES
-         "^{[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}}$")
-    message(FATAL_ERROR "QLX_FIREFOX_ADDON_ID is not a Firefox add-on id: ${QLX_FIREFOX_ADDON_ID}")
-  endif()
-
-  # The extension that the package lets connect: the one in src/base/names.h.
-  file(STRINGS ${CMAKE_SOURCE_DIR}/src/base/names.h id_line REGEX "kQlxExtensionId = \"[a-p]+\"")
-  string(REGEX REPLACE ".*\"([a-p]+)\".*" "\\1" QLX_EXTENSION_ID "${id_line}")
 
   set(deb_lib /usr/lib/qlx-native-host)
   set(deb_stage ${CMAKE_BINARY_DIR}/packaging/deb)
   file(REMOVE_RECURSE ${deb_stage})
   file(MAKE_DIRECTORY ${deb_stage}/links)
   # The manifests as qlx-host-register writes them.
-  set(description "QLX download manager: hands downloads from the browser to QLX")
-  file(WRITE ${deb_stage}/com.velmont.qlx.json
-       "{\n  \"allowed_origins\": [\n    \"chrome-extension://${QLX_EXTENSION_ID}/\"\n  ],\n"
-       "  \"description\": \"${description}\",\n  \"name\": \"com.velmont.qlx\",\n"
-       "  \"path\": \"${deb_lib}/qlx-native-host\",\n  \"type\": \"stdio\"\n}")
+  qlx_write_manifest(${deb_stage}/com.velmont.qlx.json chromium ${deb_lib}/qlx-native-host
+                     ${QLX_EXTENSION_ID})
   install(TARGETS qlx-native-host qlx-host-register RUNTIME DESTINATION ${deb_lib} COMPONENT deb
           EXCLUDE_FROM_ALL)
   install(FILES ${deb_stage}/com.velmont.qlx.json DESTINATION ${deb_lib} COMPONENT deb
@@ -69,10 +68,8 @@ if(NOT WIN32)
             EXCLUDE_FROM_ALL)
   endforeach()
   if(NOT QLX_FIREFOX_ADDON_ID STREQUAL "")
-    file(WRITE ${deb_stage}/firefox/com.velmont.qlx.json
-         "{\n  \"allowed_extensions\": [\n    \"${QLX_FIREFOX_ADDON_ID}\"\n  ],\n"
-         "  \"description\": \"${description}\",\n  \"name\": \"com.velmont.qlx\",\n"
-         "  \"path\": \"${deb_lib}/qlx-native-host\",\n  \"type\": \"stdio\"\n}")
+    qlx_write_manifest(${deb_stage}/firefox/com.velmont.qlx.json firefox
+                       ${deb_lib}/qlx-native-host ${QLX_FIREFOX_ADDON_ID})
     install(FILES ${deb_stage}/firefox/com.velmont.qlx.json
             DESTINATION /usr/lib/mozilla/native-messaging-hosts COMPONENT deb EXCLUDE_FROM_ALL)
   endif()
@@ -109,14 +106,24 @@ if(NOT WIN32)
   string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 endif()
 
+# Python rewrites the archives and the MSI packages so that a rebuild gives
+# the same bytes (docs/release.md).
+find_program(QLX_PYTHON python3 REQUIRED)
+
+# The MSI packages and the signing of the programs (Windows).
+if(WIN32)
+  include(${CMAKE_SOURCE_DIR}/cmake/msi.cmake)
+endif()
+
 set(CPACK_GENERATOR ${QLX_PACKAGE_GENERATOR})
 set(CPACK_PACKAGE_NAME qlx-native-host)
 set(CPACK_PACKAGE_VENDOR Velmont)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Native messaging host of the QLX download manager")
 set(CPACK_PACKAGE_FILE_NAME ${QLX_PACKAGE_FILE_NAME})
-set(CPACK_STRIP_FILES ON)
+if(NOT DEFINED CPACK_STRIP_FILES)
+  set(CPACK_STRIP_FILES ON)
+endif()
 # The archives' bytes follow from their members alone (cmake/normalize_archives.cmake).
-find_program(QLX_PYTHON python3 REQUIRED)
 set(CPACK_QLX_PYTHON ${QLX_PYTHON})
 set(CPACK_QLX_NORMALIZE_ARCHIVE ${CMAKE_SOURCE_DIR}/cmake/normalize_archive.py)
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/normalize_archives.cmake)

@@ -5,12 +5,14 @@
 // and policy files) and under Wine (the prefix's registry, HKCU and HKLM).
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "base/json.h"
 #include "host/version.h"
+#include "qlx-host-register/browsers.h"
 #include "store/data_dir.h"
 #include "support/case_name.h"
 #include "support/check_setup.h"
@@ -173,11 +175,17 @@ const BrokenSetUp kBrokenSetUps[] = {
                       "the manifest " + manifest + " has \"type\" \"pipe\", not \"stdio\"",
                       kNotFound, rewrite_fix(CheckedBrowser::kFirefox));
      }},
+    // Windows: the host in the manifest's own folder, where there is none.
     {"RelativePath", CheckedBrowser::kChrome,
      [](const Scratch& at) {
        Manifest broken = real_host(CheckedBrowser::kChrome);
        broken.path = executable_name("qlx-native-host");
        const std::string manifest = at.place(CheckedBrowser::kChrome, broken);
+       if (host_register::resolves_relative_host_path()) {
+         const std::string host = path_to_utf8(Path(manifest).parent_path() / broken.path);
+         return failure(CheckedBrowser::kChrome, "the host " + host + " does not exist", kNotFound,
+                        "reinstall QLX, or run qlx-host-register --host PATH with the host's path");
+       }
        return failure(CheckedBrowser::kChrome,
                       "the manifest " + manifest + " gives the host as \"" + broken.path +
                           "\", not an absolute path",
@@ -356,6 +364,31 @@ TEST_F(RegisterCheck, PassesWhenEveryRegisteredBrowserReachesTheHost) {
   EXPECT_EQ(lines.back(), "Firefox: ok (per user): " + firefox + " starts " + host);
   // The data directory was tried and left as the host would have it.
   EXPECT_TRUE(qlx::is_directory(data_dir_under(at_.local.path)));
+}
+
+// A manifest beside the host that names it by its file name alone, as the
+// MSI packages install it: Windows resolves the name against the manifest's
+// folder; elsewhere the path must be absolute.
+TEST_F(RegisterCheck, RelativeHostPathFollowsThePlatformsRule) {
+  Manifest manifest = real_host(CheckedBrowser::kChrome);
+  manifest.path = executable_name("qlx-native-host");
+  const std::string chrome = at_.place(CheckedBrowser::kChrome, manifest);
+  const Path host = Path(chrome).parent_path() / manifest.path;
+  std::filesystem::copy_file(host_executable(), host,
+                             std::filesystem::copy_options::overwrite_existing);
+  const HostRun run = run_check();
+  EXPECT_EQ(run.errors, "");
+  const std::string line = lines_of(run.output).front();
+  if (host_register::resolves_relative_host_path()) {
+    EXPECT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_EQ(line, "Google Chrome: ok (per user): " + chrome + " starts " + path_to_utf8(host));
+  } else {
+    EXPECT_EQ(run.exit_code, 1) << run.output;
+    EXPECT_EQ(line, failure(CheckedBrowser::kChrome,
+                            "the manifest " + chrome + " gives the host as \"" + manifest.path +
+                                "\", not an absolute path",
+                            kNotFound, rewrite_fix(CheckedBrowser::kChrome)));
+  }
 }
 
 // A host of another version that answers a well-formed ping passes, and its

@@ -43,6 +43,10 @@ std::vector<std::string> utf8_arguments(int argc, char** argv);
 /// The host executable's file name on this platform.
 std::string_view host_file_name();
 
+/// Whether the browsers here take a manifest's relative "path" as relative
+/// to the manifest's own folder (Windows); elsewhere it must be absolute.
+bool resolves_relative_host_path();
+
 /// The places of every supported browser for the current user, Firefox last;
 /// fails when the user's folders cannot be found (no file is touched).  On
 /// POSIX, Firefox is missing from the list when HOME holds no absolute path.

@@ -84,6 +84,10 @@ std::string_view host_file_name() {
   return "qlx-native-host";
 }
 
+bool resolves_relative_host_path() {
+  return false;
+}
+
 Result<std::vector<BrowserTarget>> browser_targets(Scope scope, const Path& root) {
   if (scope == Scope::kMachine) return machine_targets(root);
   const std::optional<Path> home = absolute_from_env("HOME");

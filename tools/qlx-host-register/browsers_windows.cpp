@@ -68,6 +68,10 @@ std::string_view host_file_name() {
   return "qlx-native-host.exe";
 }
 
+bool resolves_relative_host_path() {
+  return true;
+}
+
 Result<std::vector<BrowserTarget>> browser_targets(Scope scope, const Path&) {
   std::vector<BrowserTarget> targets;
   const std::string software = scope == Scope::kMachine ? "SOFTWARE\\" : "Software\\";

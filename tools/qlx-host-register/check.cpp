@@ -41,7 +41,7 @@ std::expected<ManifestFacts, Fault> read_manifest(BrowserFamily family, const Pa
   if (!parsed) {
     return std::unexpected(Fault{where + parsed.error().text, BrowserError::kNotFound, rewrite});
   }
-  auto facts = accepted_manifest(family, *parsed);
+  auto facts = accepted_manifest(family, *parsed, manifest);
   if (!facts && facts.error().kind == ManifestRefusal::Kind::kNoneAllowed) {
     return std::unexpected(Fault{where + facts.error().finding, BrowserError::kForbidden,
                                  register_command(family) + " naming your extension"});

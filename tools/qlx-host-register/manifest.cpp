@@ -5,6 +5,7 @@
 
 #include "base/json.h"
 #include "base/member.h"
+#include "browsers.h"
 
 namespace qlx::host_register {
 namespace {
@@ -88,7 +89,8 @@ Result<ParsedManifest> parse_manifest(BrowserFamily family, std::string_view tex
 }
 
 std::expected<ManifestFacts, ManifestRefusal> accepted_manifest(BrowserFamily family,
-                                                                const ParsedManifest& manifest) {
+                                                                const ParsedManifest& manifest,
+                                                                const Path& manifest_file) {
   auto malformed = [](std::string finding) {
     return std::unexpected(ManifestRefusal{ManifestRefusal::Kind::kMalformed, std::move(finding)});
   };
@@ -104,6 +106,9 @@ std::expected<ManifestFacts, ManifestRefusal> accepted_manifest(BrowserFamily fa
   if (!manifest.path || manifest.path->empty()) return malformed("has no \"path\"");
   ManifestFacts facts;
   facts.host = Path(std::u8string(manifest.path->begin(), manifest.path->end()));
+  if (facts.host.is_relative() && resolves_relative_host_path()) {
+    facts.host = manifest_file.parent_path() / facts.host;
+  }
   if (!facts.host.is_absolute()) {
     return malformed("gives the host as \"" + *manifest.path + "\", not an absolute path");
   }

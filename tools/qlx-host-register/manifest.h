@@ -92,11 +92,14 @@ struct ManifestRefusal {
   std::string finding;  // what follows "the manifest <file> "
 };
 
-/// Judges a parsed manifest as a browser of `family` does: "name" is
-/// "com.velmont.qlx", "type" "stdio", "path" absolute, and the list holds
-/// only origins "chrome-extension://<id>/" (Firefox: add-on ids), at least one.
+/// Judges a parsed manifest, read from `manifest_file`, as a browser of
+/// `family` does: "name" is "com.velmont.qlx", "type" "stdio", "path"
+/// absolute (on Windows a relative one names the host in the manifest's
+/// folder: "qlx-native-host.exe" beside it), and the list holds only origins
+/// "chrome-extension://<id>/" (Firefox: add-on ids), at least one.
 std::expected<ManifestFacts, ManifestRefusal> accepted_manifest(BrowserFamily family,
-                                                                const ParsedManifest& manifest);
+                                                                const ParsedManifest& manifest,
+                                                                const Path& manifest_file);
 
 /// Whether `text` is a manifest of "com.velmont.qlx" whose "path" is `host`:
 /// one that this tool wrote for this host, whatever extensions it allows.
