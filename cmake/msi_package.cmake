@@ -79,15 +79,9 @@ include(${SOURCE_DIR}/cmake/manifests.cmake)
 qlx_extension_id(extension_id)
 file(MAKE_DIRECTORY ${WORK_DIR})
 qlx_write_manifest(${WORK_DIR}/com.velmont.qlx.json chromium qlx-native-host.exe ${extension_id})
-# wixl takes each file from the folder it runs in: the package's files are
-# gathered there, under their installed names.
-file(COPY_FILE ${BIN_DIR}/qlx-native-host.exe ${WORK_DIR}/qlx-native-host.exe)
-file(COPY_FILE ${BIN_DIR}/qlx-host-register.exe ${WORK_DIR}/qlx-host-register.exe)
-file(COPY_FILE ${SOURCE_DIR}/docs/integrators.md ${WORK_DIR}/README.md)
-# Every file that the package holds has the same time: SOURCE_DATE_EPOCH
-# (the caller's; else the last commit's; else 0), which the cabinet keeps
-# (wixl reads each file's modification time; in UTC).  Stripping writes it
-# into the programs' PE headers too, as cpack's strip does for the zip.
+# The time of everything in the package: SOURCE_DATE_EPOCH (the caller's;
+# else the last commit's; else 0).  The cabinet keeps each file's
+# modification time (in UTC), and strip writes it into the PE header.
 if(DEFINED ENV{SOURCE_DATE_EPOCH})
   set(epoch $ENV{SOURCE_DATE_EPOCH})
 else()
@@ -97,17 +91,24 @@ else()
     set(epoch 0)
   endif()
 endif()
+# wixl takes each file from the folder it runs in: the package's files are
+# gathered there, under their installed names.
+file(COPY_FILE ${BIN_DIR}/qlx-native-host.exe ${WORK_DIR}/qlx-native-host.exe)
+file(COPY_FILE ${BIN_DIR}/qlx-host-register.exe ${WORK_DIR}/qlx-host-register.exe)
+file(COPY_FILE ${SOURCE_DIR}/docs/integrators.md ${WORK_DIR}/README.md)
 # Unsigned programs are stripped here, as the archives strip them; signed
 # ones were stripped before they were signed (cmake/msi.cmake).
 if(STRIP AND NOT SIGN_PKCS12)
-  execute_process(COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${epoch} ${STRIP}
-                          qlx-native-host.exe qlx-host-register.exe
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${epoch} ${STRIP} qlx-native-host.exe
+                          qlx-host-register.exe
                   WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE failed)
   if(failed)
     message(FATAL_ERROR "${STRIP} failed on the package's programs")
   endif()
 endif()
-set(components Host Register Readme Manifest)
+set(components Host Register Readme Manifest Folder)
+set(QLX_MSI_ROOT ${root})
+set(QLX_MSI_OWN_KEY "${software}\\Velmont\\QLX native messaging host")
 set(files qlx-native-host.exe qlx-host-register.exe README.md com.velmont.qlx.json)
 set(QLX_MSI_FIREFOX_FILE "")
 if(FIREFOX_ADDON_ID)

