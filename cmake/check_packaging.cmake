@@ -1,5 +1,6 @@
 # Installs the build into a scratch folder, packs it with CPack, and checks
-# that both hold exactly the host, the register tool and the README; with
+# that both hold exactly the host, the register tool and the README (the
+# archive in name order, owned by root, of the time SOURCE_DATE_EPOCH); with
 # STATIC=ON, that the packed programs need no shared library at all.  With
 # DEB=ON, also the Debian package: its files (dpkg-deb -c), its control
 # fields, the manifests' bytes, lintian, and the unpacked package as a root
@@ -25,7 +26,11 @@ if(NOT installed STREQUAL expected)
   message(FATAL_ERROR "installed: ${installed}; expected: ${expected}")
 endif()
 
-execute_process(COMMAND ${CPACK} -G ${GENERATOR} -B ${scratch}/package --config ${BUILD_DIR}/CPackConfig.cmake
+# Packed at a fixed time (SOURCE_DATE_EPOCH, as scripts/release packs).
+set(epoch 1700000000)
+set(epoch_text "14 Nov +2023")
+execute_process(COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${epoch} ${CPACK} -G ${GENERATOR}
+                        -B ${scratch}/package --config ${BUILD_DIR}/CPackConfig.cmake
                 WORKING_DIRECTORY ${scratch} RESULT_VARIABLE failed OUTPUT_VARIABLE log ERROR_VARIABLE log)
 if(failed)
   message(FATAL_ERROR "cpack failed: ${log}")
@@ -45,6 +50,23 @@ file(GLOB_RECURSE packed RELATIVE ${scratch}/unpacked/${PACKAGE} ${scratch}/unpa
 list(SORT packed)
 if(failed OR NOT packed STREQUAL expected)
   message(FATAL_ERROR "${archive} holds: ${packed}; expected: ${expected}")
+endif()
+# The members in name order, owned by root, each with the time
+# SOURCE_DATE_EPOCH, whatever order the file system listed them in
+# (cmake/normalize_archive.py): the archive's bytes follow from its members.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env TZ=UTC ${CMAKE_COMMAND} -E tar tvf ${archive}
+                OUTPUT_VARIABLE listing RESULT_VARIABLE failed)
+string(REGEX REPLACE "\n$" "" listing "${listing}")
+string(REPLACE "\n" ";" listing "${listing}")
+set(members)
+foreach(line ${listing})
+  if(NOT line MATCHES "^-rw[-x]r-[-x]r-[-x] +[0-9]+ (0|root) +(0|root) +[0-9]+ ${epoch_text} ${PACKAGE}/([^/]+)$")
+    message(FATAL_ERROR "${archive}: a member not owned by root or not of the time ${epoch}: ${line}")
+  endif()
+  list(APPEND members ${CMAKE_MATCH_3})
+endforeach()
+if(failed OR NOT members STREQUAL expected)
+  message(FATAL_ERROR "${archive} holds, in this order: ${members}; expected: ${expected}")
 endif()
 if(STATIC)
   foreach(program qlx-native-host${SUFFIX} qlx-host-register${SUFFIX})

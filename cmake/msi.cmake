@@ -30,10 +30,11 @@ if(QLX_WIXL)
               -DBIN_DIR=$<TARGET_FILE_DIR:qlx-native-host> -DWORK_DIR=${CMAKE_BINARY_DIR}/packaging/msi-${scope}
               -DOUTPUT=${file} -DSCOPE=${scope} -DVERSION=${PROJECT_VERSION}
               "-DFIREFOX_ADDON_ID=${QLX_FIREFOX_ADDON_ID}" -DWIXL=${QLX_WIXL}
-              -DSTRIP=${CMAKE_STRIP} ${QLX_SIGN_ARGS}
+              -DSTRIP=${CMAKE_STRIP} -DPYTHON=${QLX_PYTHON} ${QLX_SIGN_ARGS}
               -P ${PROJECT_SOURCE_DIR}/cmake/msi_package.cmake
       DEPENDS qlx-native-host qlx-host-register ${PROJECT_SOURCE_DIR}/cmake/msi_package.cmake
               ${PROJECT_SOURCE_DIR}/cmake/manifests.cmake ${PROJECT_SOURCE_DIR}/cmake/sign.cmake
+              ${PROJECT_SOURCE_DIR}/cmake/normalize_msi.py
               ${PROJECT_SOURCE_DIR}/resources/windows/qlx-native-host.wxs.in
               ${PROJECT_SOURCE_DIR}/docs/integrators.md ${PROJECT_SOURCE_DIR}/src/base/names.h
               ${PROJECT_SOURCE_DIR}/tools/qlx-host-register/browsers_windows.cpp

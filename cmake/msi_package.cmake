@@ -4,7 +4,7 @@
 #   cmake -DSOURCE_DIR=<source tree> -DBIN_DIR=<folder of the two .exe files>
 #         -DWORK_DIR=<scratch folder> -DOUTPUT=<file.msi> -DSCOPE=machine|user
 #         -DVERSION=<x.y.z> [-DFIREFOX_ADDON_ID=<add-on id>] [-DWIXL=<wixl>]
-#         [-DSTRIP=<strip>] [-DSIGN_PKCS12=<file> -DSIGN_PASSWORD_FILE=<file> [-DSIGN_TIMESTAMP_URL=<url>]
+#         [-DSTRIP=<strip>] [-DPYTHON=<python3>] [-DSIGN_PKCS12=<file> -DSIGN_PASSWORD_FILE=<file> [-DSIGN_TIMESTAMP_URL=<url>]
 #          -DOSSLSIGNCODE=<osslsigncode>]
 #         -P cmake/msi_package.cmake
 #
@@ -21,8 +21,8 @@
 # A rebuild gives the same codes: the UpgradeCodes below are fixed for good
 # (docs/windows-install.md); the ProductCode is a name-based UUID of the
 # version and the scope; each component's GUID one of the scope and the
-# component.  wixl itself writes a random package code and the current time
-# into the summary information (docs/windows-install.md).
+# component; the package code one of the package's contents
+# (cmake/normalize_msi.py).
 cmake_minimum_required(VERSION 3.25)
 
 foreach(required SOURCE_DIR BIN_DIR WORK_DIR OUTPUT SCOPE VERSION)
@@ -186,6 +186,19 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E env TZ=UTC ${WIXL} -a x64 -o ${OUTPU
 if(failed)
   file(REMOVE ${OUTPUT})
   message(FATAL_ERROR "wixl failed on ${WORK_DIR}/package.wxs")
+endif()
+
+# wixl writes the clock's time and a random package code into the summary
+# information: they become SOURCE_DATE_EPOCH and a code named by the
+# package's contents, so that a rebuild gives the same bytes (docs/release.md).
+if(NOT PYTHON)
+  set(PYTHON python3)
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${epoch} ${PYTHON}
+                        ${SOURCE_DIR}/cmake/normalize_msi.py ${OUTPUT} RESULT_VARIABLE failed)
+if(failed)
+  file(REMOVE ${OUTPUT})
+  message(FATAL_ERROR "normalize_msi.py failed on ${OUTPUT}")
 endif()
 
 if(SIGN_PKCS12)

@@ -106,6 +106,10 @@ if(NOT WIN32)
   string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 endif()
 
+# Python rewrites the archives and the MSI packages so that a rebuild gives
+# the same bytes (docs/release.md).
+find_program(QLX_PYTHON python3 REQUIRED)
+
 # The MSI packages and the signing of the programs (Windows).
 if(WIN32)
   include(${CMAKE_SOURCE_DIR}/cmake/msi.cmake)
@@ -119,6 +123,10 @@ set(CPACK_PACKAGE_FILE_NAME ${QLX_PACKAGE_FILE_NAME})
 if(NOT DEFINED CPACK_STRIP_FILES)
   set(CPACK_STRIP_FILES ON)
 endif()
+# The archives' bytes follow from their members alone (cmake/normalize_archives.cmake).
+set(CPACK_QLX_PYTHON ${QLX_PYTHON})
+set(CPACK_QLX_NORMALIZE_ARCHIVE ${CMAKE_SOURCE_DIR}/cmake/normalize_archive.py)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/normalize_archives.cmake)
 # Each generator packs its own component (cmake/cpack_components.cmake.in).
 configure_file(${CMAKE_SOURCE_DIR}/cmake/cpack_components.cmake.in
                ${CMAKE_BINARY_DIR}/cpack_components.cmake @ONLY)
@@ -128,17 +136,19 @@ include(CPack)
 # The installed folder and the archive hold exactly the host, the register
 # tool and the README; a static Linux build's programs need no shared
 # library; on Linux, the Debian package too (see check_packaging.cmake).
-if(QLX_STATIC_LINK_OPTIONS)
-  set(QLX_PACKAGE_STATIC ON)
-else()
-  set(QLX_PACKAGE_STATIC OFF)
+if(BUILD_TESTING)
+  if(QLX_STATIC_LINK_OPTIONS)
+    set(QLX_PACKAGE_STATIC ON)
+  else()
+    set(QLX_PACKAGE_STATIC OFF)
+  endif()
+  add_test(NAME packaging_layout
+           COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
+                   -DSUFFIX=${CMAKE_EXECUTABLE_SUFFIX} -DGENERATOR=${QLX_PACKAGE_GENERATOR}
+                   -DPACKAGE=${QLX_PACKAGE_FILE_NAME} -DCPACK=${CMAKE_CPACK_COMMAND}
+                   -DSTATIC=${QLX_PACKAGE_STATIC} -DDEB=${QLX_PACKAGE_STATIC}
+                   -DVERSION=${PROJECT_VERSION} -DEXTENSION_ID=${QLX_EXTENSION_ID}
+                   "-DFIREFOX_ADDON_ID=${QLX_FIREFOX_ADDON_ID}" "-DMAINTAINER=${QLX_DEB_MAINTAINER}"
+                   -DNM_CLIENT=$<TARGET_FILE:qlx-nm-client>
+                   -P ${CMAKE_SOURCE_DIR}/cmake/check_packaging.cmake)
 endif()
-add_test(NAME packaging_layout
-         COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
-                 -DSUFFIX=${CMAKE_EXECUTABLE_SUFFIX} -DGENERATOR=${QLX_PACKAGE_GENERATOR}
-                 -DPACKAGE=${QLX_PACKAGE_FILE_NAME} -DCPACK=${CMAKE_CPACK_COMMAND}
-                 -DSTATIC=${QLX_PACKAGE_STATIC} -DDEB=${QLX_PACKAGE_STATIC}
-                 -DVERSION=${PROJECT_VERSION} -DEXTENSION_ID=${QLX_EXTENSION_ID}
-                 "-DFIREFOX_ADDON_ID=${QLX_FIREFOX_ADDON_ID}" "-DMAINTAINER=${QLX_DEB_MAINTAINER}"
-                 -DNM_CLIENT=$<TARGET_FILE:qlx-nm-client>
-                 -P ${CMAKE_SOURCE_DIR}/cmake/check_packaging.cmake)
