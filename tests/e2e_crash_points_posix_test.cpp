@@ -3,7 +3,8 @@
 // K-th call of a name), as a browser that kills its host 2 s after a
 // disconnect, a logoff or a power cut would.  After each kill the data
 // directory must serve the next host: both heartbeat files parse and keep
-// every earlier entry, a new host records a new browser without losing one,
+// every earlier entry, every request file in the inbox is whole (a request is
+// written aside and renamed into the inbox), a new host records a new browser without losing one,
 // a fresh transfer goes through whole, and the killed transfer's id can be
 // begun again unless a request already names its file.
 //
@@ -150,6 +151,18 @@ class CrashPointsSlow : public testing::TestWithParam<CrashCase> {
     }
   }
 
+  /// Every request file in the inbox is whole: one JSON object that names
+  /// its kind.  None empty, none cut short.
+  void expect_whole_requests() const {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(install_.inbox(), error)) {
+      const std::string text = read_file(entry.path()).value_or("<unreadable>");
+      const auto request = parse_json(text);
+      EXPECT_TRUE(request && request->is_object() && request->contains("type"))
+          << "partial request " << entry.path().filename().string() << ": " << text;
+    }
+  }
+
   /// Whether a request file in the inbox names the killed transfer's file.
   bool handed_over() const {
     std::error_code error;
@@ -254,6 +267,7 @@ TEST_P(CrashPointsSlow, EveryKillLeavesFilesTheNextHostCanUse) {
       counted_anew = false;
     }
     expect_whole_heartbeats();
+    expect_whole_requests();
     expect_next_hosts_work();
     if (HasFatalFailure()) return;
   }

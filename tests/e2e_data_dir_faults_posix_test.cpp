@@ -9,8 +9,11 @@
 
 #include <sys/stat.h>
 
+#include "host/frame.h"
 #include "support/case_name.h"
 #include "support/fault_case.h"
+#include "support/host_session.h"
+#include "support/unwritable_file.h"
 
 namespace qlx::testing_support {
 namespace {
@@ -156,7 +159,11 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{.name = "RequestFileIsDeleted",
                   .messages = {R"({"type":"add_download","url":")" + kLongUrl + R"("})", kPingEdge},
                   .replies = {error_reply("File too large (os error 27)")},
-                  .check = [](const Path& d) { EXPECT_TRUE(fs::is_empty(d / "inbox")); },
+                  .check =
+                      [](const Path& d) {
+                        EXPECT_TRUE(fs::is_empty(d / "inbox"));
+                        EXPECT_TRUE(fs::is_empty(d / "inbox-staging"));
+                      },
                   .file_size_limit = 4'096},
         FaultCase{
             .name = "ShorterContentIsCut",
@@ -166,6 +173,27 @@ INSTANTIATE_TEST_SUITE_P(
             .files = {{kPerBrowser, per_browser_file({per_browser_entry("chrome", "c", "legacy"),
                                                       edge_entry()})}}}),
     CaseName());
+
+// An inbox that the host may not add to: the request, written whole in the
+// staging folder, cannot be renamed into it.  The staged file goes, and the
+// failure ends the connection as a failed write does.
+TEST(RequestRename, FailureDeletesTheStagedFileAndEndsTheConnection) {
+  TempDir temp;
+  const Path data = data_dir_under(temp.path);
+  fs::create_directories(data / "inbox");
+  fs::permissions(data / "inbox", fs::perms::owner_read | fs::perms::owner_exec);
+  HostOptions options;
+  options.env = local_app_data_env(temp.path);
+  const HostRun run =
+      run_host(frame_bytes(kDownload) + frame_bytes(kPingEdge), for_unwritable_files(options));
+  fs::permissions(data / "inbox", fs::perms::owner_all);
+  EXPECT_EQ(run.replies(),
+            std::vector<std::string>{error_reply("Permission denied (os error 13)")});
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.errors, "");
+  EXPECT_TRUE(fs::is_empty(data / "inbox"));
+  EXPECT_TRUE(fs::is_empty(data / "inbox-staging"));
+}
 
 // A data directory that cannot be named to the download manager in UTF-8.
 INSTANTIATE_TEST_SUITE_P(

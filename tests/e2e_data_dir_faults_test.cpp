@@ -5,10 +5,12 @@
 // e2e_data_dir_faults_posix_test.cpp.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/reply.h"
 #include "platform/fs.h"
@@ -317,6 +319,77 @@ INSTANTIATE_TEST_SUITE_P(
                   .messages = {begin_message("next-transfer"), kPingEdge},
                   .replies = {begun_reply("next-transfer"), kPong},
                   .files = after_next_begin({})}),
+    CaseName());
+
+// A host killed while it wrote a request leaves it in inbox-staging, never
+// in the inbox: the next handoff removes it once it is a day old.  Files of
+// another form are never touched.
+constexpr const char* kStagedId = "0b4e28ba-2fa1-41d2-883f-0016d3cca427";
+
+/// Setup: `name` in the staging folder holding `bytes`, last modified `age` ago.
+void aged_staged_file(const Path& d, const std::string& name, const std::string& bytes,
+                      std::chrono::seconds age) {
+  put_file(d / "inbox-staging" / name, bytes);
+  set_file_age(d / "inbox-staging" / name, age);
+}
+
+/// Check: the staging folder holds exactly `names`.
+std::function<void(const Path&)> staging_holds(std::vector<std::string> names) {
+  return [names](const Path& d) {
+    std::vector<std::string> found;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(d / "inbox-staging", error)) {
+      found.push_back(entry.path().filename().string());
+    }
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, names);
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Staged, DataDirFaults,
+    testing::Values(
+        FaultCase{.name = "AnsweredRequestLeavesNothingStaged",
+                  .messages = {kDownload, kPingEdge},
+                  .replies = {R"({"launched":false,"ok":true})", kPong},
+                  .files = {{"inbox/{id}.json", kDownloadRequest}},
+                  .answer = answer_with(R"({"ok": true})"),
+                  .check = staging_holds({})},
+        FaultCase{.name = "RequestStagedADayAgoIsRemoved",
+                  .setup =
+                      [](const Path& d) {
+                        aged_staged_file(d, std::string(kStagedId) + ".tmp", "{\n  \"ty", kOld);
+                      },
+                  .messages = {kDownload, kPingEdge},
+                  .replies = {R"({"launched":false,"ok":true})", kPong},
+                  .files = {{"inbox/{id}.json", kDownloadRequest}},
+                  .answer = answer_with(R"({"ok": true})"),
+                  .check = staging_holds({})},
+        FaultCase{.name = "RequestStagedLessThanADayAgoIsKept",
+                  .setup =
+                      [](const Path& d) {
+                        aged_staged_file(d, std::string(kStagedId) + ".tmp", "", kRecent);
+                      },
+                  .messages = {kDownload, kPingEdge},
+                  .replies = {R"({"launched":false,"ok":true})", kPong},
+                  .files = {{"inbox/{id}.json", kDownloadRequest},
+                            {std::string("inbox-staging/") + kStagedId + ".tmp", ""}},
+                  .answer = answer_with(R"({"ok": true})")},
+        FaultCase{
+            .name = "FilesOfNoStagedRequestAreKept",
+            .setup =
+                [](const Path& d) {
+                  aged_staged_file(d, std::string(kStagedId) + ".json", "{}", kOld);
+                  aged_staged_file(d, "0B4E28BA-2FA1-41D2-883F-0016D3CCA427.tmp", "", kOld);
+                  aged_staged_file(d, "short.tmp", "", kOld);
+                  aged_staged_file(d, "notes.txt", "x", kOld);
+                },
+            .messages = {kDownload, kPingEdge},
+            .replies = {R"({"launched":false,"ok":true})", kPong},
+            .files = {{"inbox/{id}.json", kDownloadRequest}},
+            .answer = answer_with(R"({"ok": true})"),
+            .check = staging_holds({"0B4E28BA-2FA1-41D2-883F-0016D3CCA427.tmp",
+                                    std::string(kStagedId) + ".json", "notes.txt", "short.tmp"})}),
     CaseName());
 
 }  // namespace

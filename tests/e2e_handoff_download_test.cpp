@@ -2,11 +2,21 @@
 // request file, the relayed answer, and what stays on disk.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <set>
 #include <string>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "host/frame.h"
 #include "support/case_name.h"
+#include "support/files.h"
 #include "support/host_session.h"
+#include "support/manager_player.h"
 #include "support/messages.h"
 #include "support/stand_in.h"
 
@@ -14,6 +24,7 @@ namespace qlx {
 namespace {
 
 using testing_support::file_names;
+using testing_support::HostOptions;
 using testing_support::HostSession;
 using testing_support::kManagerNames;
 using testing_support::kPing;
@@ -155,6 +166,62 @@ TEST(AddDownload, WithoutADataDirectoryEndsTheHost) {
             std::vector<std::string>{R"({"error":"No local data directory","ok":false})"});
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(install.started().size(), 0u);
+}
+
+// A download manager that watches the inbox (inotify, ReadDirectoryChangesW)
+// reads each request the moment it appears.  It must never meet one that is
+// empty or cut short, even when the request is megabytes long: the host
+// writes it aside and renames it into the inbox whole.
+TEST(AddDownload, WatcherThatReadsEachRequestAtOnceFindsItWhole) {
+  constexpr int kRequests = 8;
+  testing_support::TempDir temp;
+  const Path data = testing_support::data_dir_under(temp.path);
+  const Path inbox = data / "inbox";
+  const Path results = data / "inbox-results";
+  // 120 levels around 20,000 numbers: a 40 KB message whose request file is
+  // about 5 MB.
+  std::string message = R"({"type":"add_download","url":"https://a.example/f.zip","deep":)";
+  message += std::string(119, '[') + "[0";
+  for (int i = 1; i < 20'000; ++i) message += ",1";
+  message += std::string(120, ']') + "}";
+
+  std::atomic<bool> stop{false};
+  std::set<std::string> seen;
+  std::vector<std::string> not_whole;
+  std::thread watcher([&] {
+    while (!stop) {
+      std::error_code error;
+      for (const auto& entry : std::filesystem::directory_iterator(inbox, error)) {
+        const std::string name = entry.path().filename().string();
+        if (seen.contains(name)) continue;
+        const std::string text = testing_support::file_text(entry.path());
+        // On Windows the rename's own handle holds the file for a moment
+        // after it appears (a sharing violation): look again.
+        if (text.starts_with("<unreadable: ")) continue;
+        seen.insert(name);
+        if (!nlohmann::json::accept(text)) {
+          not_whole.push_back(name + " (" + std::to_string(text.size()) + " bytes)");
+        }
+        testing_support::write_whole(results / name, R"({"ok": true})");
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+
+  HostOptions options;
+  options.env = testing_support::local_app_data_env(temp.path);
+  HostSession host(options);
+  for (int i = 0; i < kRequests; ++i) {
+    host.send(message);
+    EXPECT_EQ(host.read_reply(), R"({"launched":false,"ok":true})") << "request " << i;
+  }
+  stop = true;
+  watcher.join();
+  const auto run = host.finish();
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(seen.size(), static_cast<std::size_t>(kRequests));
+  EXPECT_EQ(not_whole, std::vector<std::string>{});
 }
 
 }  // namespace

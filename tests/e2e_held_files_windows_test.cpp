@@ -4,15 +4,26 @@
 // them; Wine enforces share modes as Windows does.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <atomic>
 #include <cstddef>
+#include <filesystem>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "child_process/child_process.h"
 #include "support/case_name.h"
 #include "support/fault_case.h"
+#include "support/files.h"
 #include "support/host_session.h"
+#include "support/manager_player.h"
 
 namespace qlx::testing_support {
 namespace {
@@ -117,6 +128,71 @@ TEST_F(HeldFileHost, PerBrowserFileThatCannotBeReadKeepsItsEntries) {
   let_go(holder);
   EXPECT_EQ(describe_path(data / kPerBrowser), with_timestamps_as_t(chrome));
   EXPECT_EQ(describe_path(data / kLegacy), legacy_after_ping_edge());
+  expect_clean_end();
+}
+
+// A scanner opens the request file while the host writes it in the staging
+// folder, and keeps it for 300 ms without sharing deletion, so that renaming
+// it into the inbox is refused at first: the host waits it out and hands the
+// request over whole.  The scanner is a thread of this test that opens each
+// staged file the moment it sees it; a request that it misses (renamed
+// before it looked) is sent again.
+TEST_F(HeldFileHost, RenameWaitsForAScannerThatHoldsTheStagedRequest) {
+  std::string message = R"({"type":"add_download","url":"https://a.example/f.zip","deep":)";
+  message += std::string(119, '[') + "[0";
+  for (int i = 1; i < 20'000; ++i) message += ",1";
+  message += std::string(120, ']') + "}";
+
+  std::atomic<bool> stop{false};
+  std::atomic<int> held{0};
+  std::thread scanner([&] {
+    const std::wstring pattern = (data / "inbox-staging" / "*.tmp").wstring();
+    std::set<std::wstring> scanned;  // each file once, as a scanner does
+    while (!stop) {
+      WIN32_FIND_DATAW found;
+      const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+      if (search == INVALID_HANDLE_VALUE) continue;
+      FindClose(search);
+      if (!scanned.insert(found.cFileName).second) continue;
+      const HANDLE file = CreateFileW((data / "inbox-staging" / found.cFileName).c_str(),
+                                      GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (file == INVALID_HANDLE_VALUE) continue;
+      ++held;
+      Sleep(300);
+      CloseHandle(file);
+    }
+  });
+  // A manager that answers every request once it is in the inbox.
+  std::vector<std::string> not_whole;
+  std::thread manager([&] {
+    std::set<Path> answered;
+    while (!stop) {
+      std::error_code error;
+      for (const auto& entry : std::filesystem::directory_iterator(data / "inbox", error)) {
+        if (answered.contains(entry.path().filename())) continue;
+        const std::string text = file_text(entry.path());
+        // Held for a moment by the rename's own handle: look again.
+        if (text.starts_with("<unreadable: ")) continue;
+        answered.insert(entry.path().filename());
+        if (!nlohmann::json::accept(text)) {
+          not_whole.push_back(entry.path().filename().string());
+        }
+        write_whole(data / "inbox-results" / entry.path().filename(), R"({"ok": true})");
+      }
+      Sleep(2);
+    }
+  });
+  for (int attempt = 0; attempt < 10 && held == 0; ++attempt) {
+    host.send(message);
+    EXPECT_EQ(host.read_reply(), R"({"launched":false,"ok":true})") << "attempt " << attempt;
+  }
+  stop = true;
+  scanner.join();
+  manager.join();
+  EXPECT_GT(held, 0) << "the scanner never caught a staged request";
+  EXPECT_EQ(not_whole, std::vector<std::string>{});
+  EXPECT_TRUE(std::filesystem::is_empty(data / "inbox-staging"));
   expect_clean_end();
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -276,9 +277,27 @@ struct WriteCase {
 
 class WriteJson : public testing::TestWithParam<WriteCase> {};
 
+/// What write_indented_json() hands to its sink, piece by piece.
+std::vector<std::string> indented_pieces(const Json& value) {
+  std::vector<std::string> pieces;
+  const auto written = write_indented_json(value, [&pieces](std::string_view piece) {
+    pieces.emplace_back(piece);
+    return Result<void>{};
+  });
+  EXPECT_TRUE(written) << written.error().text;
+  return pieces;
+}
+
+std::string joined(const std::vector<std::string>& pieces) {
+  std::string text;
+  for (const std::string& piece : pieces) text += piece;
+  return text;
+}
+
 TEST_P(WriteJson, WritesBothForms) {
   EXPECT_EQ(to_compact_json(GetParam().value), GetParam().compact);
   EXPECT_EQ(to_indented_json(GetParam().value), GetParam().indented);
+  EXPECT_EQ(joined(indented_pieces(GetParam().value)), GetParam().indented);
 }
 
 Json object_of(std::initializer_list<std::pair<const char*, Json>> members) {
@@ -366,6 +385,69 @@ TEST(WriteJson, EscapesEveryByteThatNeedsItAtEveryOffset) {
       EXPECT_EQ(written, expected);
     }
   }
+}
+
+// Values whose indented form is far longer than a piece: the pieces join
+// into exactly to_indented_json(), every one of them but the last is full,
+// and none is longer than the bound.
+TEST(WriteJson, WritesTheIndentedFormInBoundedPieces) {
+  struct Row {
+    const char* name;
+    std::function<Json()> make;
+  };
+  const Row rows[] = {
+      {"DeepNestingWithAWideBottom",
+       [] {
+         Json value = Json::array();
+         for (int i = 0; i < 20'000; ++i) value.push_back(i % 7);
+         for (int depth = 0; depth < 125; ++depth) value = Json::array({std::move(value)});
+         return Json::object({{"type", "add_download"}, {"deep", std::move(value)}});
+       }},
+      {"LongStringsFullOfEscapes",
+       [] {
+         std::string text;
+         for (int i = 0; text.size() < 300'000; ++i) text += "ab\"\\\n\x01\x1f\xc3\xa9"[i % 10];
+         return Json::array({text, text.substr(1), text.substr(7)});
+       }},
+      {"ManySmallObjects",
+       [] {
+         Json value = Json::array();
+         for (int i = 0; i < 30'000; ++i) {
+           std::string name = std::to_string(i);
+           name.push_back('k');
+           value.push_back(Json::object({{name, i * 0.25}}));
+         }
+         return value;
+       }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const Json value = row.make();
+    const std::vector<std::string> pieces = indented_pieces(value);
+    const std::string whole = to_indented_json(value);
+    ASSERT_GT(whole.size(), 3 * kJsonPieceBytes);
+    EXPECT_TRUE(joined(pieces) == whole) << "the pieces differ from the indented form";
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      if (i + 1 < pieces.size()) {
+        EXPECT_EQ(pieces[i].size(), kJsonPieceBytes) << "piece " << i;
+      } else {
+        EXPECT_LE(pieces[i].size(), kJsonPieceBytes) << "last piece";
+      }
+    }
+  }
+}
+
+TEST(WriteJson, StopsAtTheFirstPieceTheSinkRefuses) {
+  Json value = Json::array();
+  for (int i = 0; i < 100'000; ++i) value.push_back(i);
+  int offered = 0;
+  const auto written = write_indented_json(value, [&offered](std::string_view) -> Result<void> {
+    if (++offered == 3) return fail("No space left on device (os error 28)");
+    return {};
+  });
+  ASSERT_FALSE(written);
+  EXPECT_EQ(written.error().text, "No space left on device (os error 28)");
+  EXPECT_EQ(offered, 3);
 }
 
 TEST(WriteJson, AppendsAfterWhatIsThere) {

@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/byte_sink.h"
 #include "base/failure.h"
 
 namespace qlx {
@@ -55,6 +56,16 @@ std::string to_compact_json(const Json& value);
 /// The form of files: two spaces per level, "\n" line breaks, ": " after names,
 /// no line break after the last closing bracket.
 std::string to_indented_json(const Json& value);
+
+/// The most bytes write_indented_json() hands to its sink at once.
+inline constexpr std::size_t kJsonPieceBytes = 64 * 1024;
+
+/// The bytes of to_indented_json(value), made as they are written: handed to
+/// `sink` in pieces of at most kJsonPieceBytes, so that the text of a deeply
+/// nested value (which the indentation can make a hundred times longer than
+/// its compact form) is never held whole.  Stops at the first piece that the
+/// sink refuses and returns that failure.
+Result<void> write_indented_json(const Json& value, const ByteSink& sink);
 
 /// Appends `text` as a quoted JSON string with the host's escapes (for writers
 /// that lay out a record in a fixed member order).

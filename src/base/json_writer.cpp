@@ -1,8 +1,10 @@
-// The compact and indented writers.
+// The compact and indented writers: one algorithm over two outputs, a string
+// that receives the whole text and a bounded buffer that hands it on in pieces.
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "base/json.h"
@@ -13,23 +15,83 @@ namespace {
 
 enum class Layout { kCompact, kIndented };
 
-template <typename Integer>
-void append_integer(std::string& out, Integer value) {
+/// The whole text in one string.
+struct StringOut {
+  std::string& text;
+
+  static constexpr bool failed() { return false; }
+  void put(char c) { text.push_back(c); }
+  void put(std::string_view bytes) { text.append(bytes); }
+  void put_spaces(std::size_t count) { text.append(count, ' '); }
+};
+
+/// The text in pieces of at most kJsonPieceBytes, each handed to `sink` once
+/// the buffer is full (and the last by finish()).  After the sink's first
+/// failure nothing more is handed on.
+struct PieceOut {
+  const ByteSink& sink;
+  std::string buffer;
+  Result<void> status;
+
+  explicit PieceOut(const ByteSink& to) : sink(to) { buffer.reserve(kJsonPieceBytes); }
+
+  bool failed() const { return !status; }
+  void put(char c) {
+    if (buffer.size() == kJsonPieceBytes) flush();
+    buffer.push_back(c);
+  }
+  void put(std::string_view bytes) {
+    for (;;) {
+      const std::size_t room = kJsonPieceBytes - buffer.size();
+      if (bytes.size() <= room) {
+        buffer.append(bytes);
+        return;
+      }
+      buffer.append(bytes.substr(0, room));
+      bytes.remove_prefix(room);
+      flush();
+    }
+  }
+  void put_spaces(std::size_t count) {
+    for (;;) {
+      const std::size_t room = kJsonPieceBytes - buffer.size();
+      if (count <= room) {
+        buffer.append(count, ' ');
+        return;
+      }
+      buffer.append(room, ' ');
+      count -= room;
+      flush();
+    }
+  }
+  void flush() {
+    if (status && !buffer.empty()) status = sink(buffer);
+    buffer.clear();
+  }
+  Result<void> finish() {
+    flush();
+    return std::move(status);
+  }
+};
+
+template <typename Out, typename Integer>
+void put_integer(Out& out, Integer value) {
   char digits[24];
   const auto written = std::to_chars(digits, digits + sizeof digits, value);
-  out.append(digits, written.ptr);
+  out.put(std::string_view(digits, static_cast<std::size_t>(written.ptr - digits)));
 }
 
 /// The shortest digits that read back as `value`, in plain notation when the
 /// first significant digit's decimal exponent lies in [-5, 15] ("100.0",
 /// "0.00001"), otherwise as "1e+16", "1.5e-7".  Not finite: null.
-void append_double(std::string& out, double value) {
+template <typename Out>
+void put_double(Out& out, double value) {
   if (!std::isfinite(value)) {
-    out += "null";
+    out.put("null");
     return;
   }
   if (value == 0) {
-    out += std::signbit(value) ? "-0.0" : "0.0";
+    out.put(std::signbit(value) ? "-0.0" : "0.0");
     return;
   }
   // Shortest round-trip digits in the form "-d.ddde-07".
@@ -39,7 +101,7 @@ void append_double(std::string& out, double value) {
                          .ptr;
   const char* p = scientific;
   if (*p == '-') {
-    out.push_back('-');
+    out.put('-');
     ++p;
   }
   char digits[24];
@@ -53,136 +115,158 @@ void append_double(std::string& out, double value) {
   for (++p; p != stop; ++p) exponent = exponent * 10 + (*p - '0');
   if (negative_exponent) exponent = -exponent;
 
+  const auto put_digits = [&out, &digits](std::size_t from, std::size_t to) {
+    out.put(std::string_view(digits + from, to - from));
+  };
   if (exponent >= 0 && exponent <= 15) {
     const auto whole = static_cast<std::size_t>(exponent) + 1;
     if (count <= whole) {
-      out.append(digits, count);
-      out.append(whole - count, '0');
-      out += ".0";
+      put_digits(0, count);
+      for (std::size_t i = count; i < whole; ++i) out.put('0');
+      out.put(".0");
     } else {
-      out.append(digits, whole);
-      out.push_back('.');
-      out.append(digits + whole, count - whole);
+      put_digits(0, whole);
+      out.put('.');
+      put_digits(whole, count);
     }
   } else if (exponent < 0 && exponent >= -5) {
-    out += "0.";
-    out.append(static_cast<std::size_t>(-exponent - 1), '0');
-    out.append(digits, count);
+    out.put("0.");
+    for (int i = 0; i < -exponent - 1; ++i) out.put('0');
+    put_digits(0, count);
   } else {
-    out.push_back(digits[0]);
+    out.put(digits[0]);
     if (count > 1) {
-      out.push_back('.');
-      out.append(digits + 1, count - 1);
+      out.put('.');
+      put_digits(1, count);
     }
-    out.push_back('e');
-    out.push_back(negative_exponent ? '-' : '+');
-    append_integer(out, negative_exponent ? -exponent : exponent);
+    out.put('e');
+    out.put(negative_exponent ? '-' : '+');
+    put_integer(out, negative_exponent ? -exponent : exponent);
   }
 }
 
-void append_escape(std::string& out, unsigned char c) {
+template <typename Out>
+void put_escape(Out& out, unsigned char c) {
   switch (c) {
     case '"':
-      out += "\\\"";
+      out.put("\\\"");
       return;
     case '\\':
-      out += "\\\\";
+      out.put("\\\\");
       return;
     case '\b':
-      out += "\\b";
+      out.put("\\b");
       return;
     case '\t':
-      out += "\\t";
+      out.put("\\t");
       return;
     case '\n':
-      out += "\\n";
+      out.put("\\n");
       return;
     case '\f':
-      out += "\\f";
+      out.put("\\f");
       return;
     case '\r':
-      out += "\\r";
+      out.put("\\r");
       return;
     default: {
       static constexpr char kHex[] = "0123456789abcdef";
       const char escape[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
-      out.append(escape, sizeof escape);
+      out.put(std::string_view(escape, sizeof escape));
     }
   }
 }
 
-void append_newline(std::string& out, std::size_t depth) {
-  out.push_back('\n');
-  out.append(depth * 2, ' ');
+template <typename Out>
+void put_string(Out& out, std::string_view text) {
+  out.put('"');
+  const char* p = text.data();
+  const char* end = p + text.size();
+  for (;;) {
+    const char* stop = json_text::find_writer_stop(p, end);
+    out.put(std::string_view(p, static_cast<std::size_t>(stop - p)));
+    if (stop == end) break;
+    put_escape(out, static_cast<unsigned char>(*stop));
+    p = stop + 1;
+  }
+  out.put('"');
 }
 
-template <Layout kLayout>
-void append_value(std::string& out, const Json& value, std::size_t depth) {
+template <typename Out>
+void put_newline(Out& out, std::size_t depth) {
+  out.put('\n');
+  out.put_spaces(depth * 2);
+}
+
+template <Layout kLayout, typename Out>
+void put_value(Out& out, const Json& value, std::size_t depth) {
   switch (value.type()) {
     case Json::value_t::null:
-      out += "null";
+      out.put("null");
       return;
     case Json::value_t::boolean:
-      out += value.get<bool>() ? "true" : "false";
+      out.put(value.get<bool>() ? "true" : "false");
       return;
     case Json::value_t::number_integer:
-      append_integer(out, value.get<std::int64_t>());
+      put_integer(out, value.get<std::int64_t>());
       return;
     case Json::value_t::number_unsigned:
-      append_integer(out, value.get<std::uint64_t>());
+      put_integer(out, value.get<std::uint64_t>());
       return;
     case Json::value_t::number_float:
-      append_double(out, value.get<double>());
+      put_double(out, value.get<double>());
       return;
     case Json::value_t::string:
-      append_json_string(out, value.get_ref<const std::string&>());
+      put_string(out, value.get_ref<const std::string&>());
       return;
     case Json::value_t::array: {
       const auto& items = value.get_ref<const Json::array_t&>();
       if (items.empty()) {
-        out += "[]";
+        out.put("[]");
         return;
       }
-      out.push_back('[');
+      out.put('[');
       bool first = true;
       for (const Json& item : items) {
-        if (!first) out.push_back(',');
+        if (out.failed()) return;
+        if (!first) out.put(',');
         first = false;
-        if constexpr (kLayout == Layout::kIndented) append_newline(out, depth + 1);
-        append_value<kLayout>(out, item, depth + 1);
+        if constexpr (kLayout == Layout::kIndented) put_newline(out, depth + 1);
+        put_value<kLayout>(out, item, depth + 1);
       }
-      if constexpr (kLayout == Layout::kIndented) append_newline(out, depth);
-      out.push_back(']');
+      if constexpr (kLayout == Layout::kIndented) put_newline(out, depth);
+      out.put(']');
       return;
     }
     case Json::value_t::object: {
       const auto& members = value.get_ref<const Json::object_t&>();
       if (members.empty()) {
-        out += "{}";
+        out.put("{}");
         return;
       }
-      out.push_back('{');
+      out.put('{');
       bool first = true;
       for (const auto& [name, member] : members) {
-        if (!first) out.push_back(',');
+        if (out.failed()) return;
+        if (!first) out.put(',');
         first = false;
-        if constexpr (kLayout == Layout::kIndented) append_newline(out, depth + 1);
-        append_json_string(out, name);
+        if constexpr (kLayout == Layout::kIndented) put_newline(out, depth + 1);
+        put_string(out, name);
         if constexpr (kLayout == Layout::kIndented) {
-          out += ": ";
+          out.put(": ");
         } else {
-          out.push_back(':');
+          out.put(':');
         }
-        append_value<kLayout>(out, member, depth + 1);
+        put_value<kLayout>(out, member, depth + 1);
       }
-      if constexpr (kLayout == Layout::kIndented) append_newline(out, depth);
-      out.push_back('}');
+      if constexpr (kLayout == Layout::kIndented) put_newline(out, depth);
+      out.put('}');
       return;
     }
     case Json::value_t::binary:
     case Json::value_t::discarded:
       // Neither is ever built by the host nor produced by the reader.
-      out += "null";
+      out.put("null");
       return;
   }
 }
@@ -190,29 +274,28 @@ void append_value(std::string& out, const Json& value, std::size_t depth) {
 }  // namespace
 
 void append_json_string(std::string& out, std::string_view text) {
-  out.push_back('"');
-  const char* p = text.data();
-  const char* end = p + text.size();
-  for (;;) {
-    const char* stop = json_text::find_writer_stop(p, end);
-    out.append(p, stop);
-    if (stop == end) break;
-    append_escape(out, static_cast<unsigned char>(*stop));
-    p = stop + 1;
-  }
-  out.push_back('"');
+  StringOut to{out};
+  put_string(to, text);
 }
 
 std::string to_compact_json(const Json& value) {
-  std::string out;
-  append_value<Layout::kCompact>(out, value, 0);
-  return out;
+  std::string text;
+  StringOut out{text};
+  put_value<Layout::kCompact>(out, value, 0);
+  return text;
 }
 
 std::string to_indented_json(const Json& value) {
-  std::string out;
-  append_value<Layout::kIndented>(out, value, 0);
-  return out;
+  std::string text;
+  StringOut out{text};
+  put_value<Layout::kIndented>(out, value, 0);
+  return text;
+}
+
+Result<void> write_indented_json(const Json& value, const ByteSink& sink) {
+  PieceOut out(sink);
+  put_value<Layout::kIndented>(out, value, 0);
+  return out.finish();
 }
 
 }  // namespace qlx

@@ -21,6 +21,16 @@ std::string format_request_id(std::array<std::uint8_t, 16> bytes) {
   return text;
 }
 
+bool is_request_id(std::string_view text) {
+  if (text.size() != 36) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+    if (dash ? c != '-' : !((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  return true;
+}
+
 Result<std::string> make_request_id() {
   std::array<std::uint8_t, 16> bytes{};
   if (auto filled = fill_random(std::as_writable_bytes(std::span(bytes))); !filled) {

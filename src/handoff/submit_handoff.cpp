@@ -1,5 +1,7 @@
 #include "handoff/submit_handoff.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -8,10 +10,14 @@
 #include "base/utf8.h"
 #include "handoff/launch_manager.h"
 #include "handoff/request_id.h"
+#include "platform/clock.h"
+#include "platform/dir_entries.h"
 #include "platform/fs.h"
 #include "platform/held_file.h"
 #include "platform/sleep.h"
+#include "store/abandoned_files.h"
 #include "store/data_dir.h"
+#include "store/json_file.h"
 
 namespace qlx {
 namespace {
@@ -64,6 +70,39 @@ Result<Json> take_result(HandoffKind kind, const Path& result_path, bool launche
   return reply;
 }
 
+/// The name of a request file while it is being written in the staging
+/// folder: not ".json", so that not even a manager that looked there by
+/// mistake would take it.
+constexpr std::string_view kStagedSuffix = ".tmp";
+
+/// Removes the staged requests that a host killed while writing them left in
+/// `staging`, once they are a day old.  Only names of the host's own form
+/// ("<request id>.tmp") are touched.
+void remove_abandoned_staged_requests(const Path& staging, std::uint64_t now_ms) {
+  remove_abandoned_files(
+      staging, now_ms,
+      {.last_change = [&staging](const Path& name) -> std::optional<std::uint64_t> {
+         if (name.extension() != kStagedSuffix || !is_request_id(path_to_utf8(name.stem()))) {
+           return std::nullopt;
+         }
+         auto changed = modified_time_ms(staging / name);
+         if (!changed) return std::nullopt;
+         return *changed;
+       },
+       .remove = [&staging](const Path& name) { (void)remove_file(staging / name); }});
+}
+
+/// Writes the request file under its staging name and then renames it into
+/// the inbox, so that a request file in the inbox is always whole: a host
+/// killed before the rename leaves nothing there.  When either step fails,
+/// the staged file goes and the failure is returned.
+Result<void> place_request(const Path& staged, const Path& request, const Json& body) {
+  auto placed = write_json_file(staged, body);
+  if (placed) placed = rename_file(staged, request, WhenHeld::kWaitBriefly);
+  if (!placed) (void)remove_file(staged, WhenHeld::kWaitBriefly);
+  return placed;
+}
+
 }  // namespace
 
 Result<Json> submit_handoff(HandoffKind kind, const Json& body,
@@ -75,21 +114,22 @@ Result<Json> submit_handoff(HandoffKind kind, const Json& body,
   if (!inbox) return fail(std::move(inbox.error()));
   auto results = inbox_results_dir();
   if (!results) return fail(std::move(results.error()));
+  auto staging = inbox_staging_dir();
+  if (!staging) return fail(std::move(staging.error()));
   if (auto made = ensure_dir(*inbox); !made) return fail(std::move(made.error()));
   if (auto made = ensure_dir(*results); !made) return fail(std::move(made.error()));
+  if (auto made = ensure_dir(*staging); !made) return fail(std::move(made.error()));
+  remove_abandoned_staged_requests(*staging, unix_time_ms());
 
   const std::string file_name = *request_id + ".json";
   const Path request_path = *inbox / file_name;
   const Path result_path = *results / file_name;
+  const Path staged_path = *staging / (*request_id + std::string(kStagedSuffix));
   // A download's result file of the same name can only be stale.
   if (kind == HandoffKind::kAddDownload) (void)remove_file(result_path, WhenHeld::kWaitBriefly);
 
-  // In place under its final name: the download manager is only started below.
-  // A request that could not be written whole must not stay behind for the
-  // manager to find.
-  if (auto written = write_file(request_path, to_indented_json(body)); !written) {
-    (void)remove_file(request_path);
-    return fail(std::move(written.error()));
+  if (auto placed = place_request(staged_path, request_path, body); !placed) {
+    return fail(std::move(placed.error()));
   }
   if (after_request_written) after_request_written();
   const bool launched = launch_manager();

@@ -1,7 +1,8 @@
 #pragma once
 
 // Handing work to the download manager through files: a request file in the
-// inbox, then a wait for the result file of the same name in inbox-results.
+// inbox (written in inbox-staging and renamed into the inbox once whole),
+// then a wait for the result file of the same name in inbox-results.
 
 #include <chrono>
 #include <functional>
@@ -24,6 +25,11 @@ inline constexpr PollPolicy kHandoffPolls{};
 /// starts the download manager and waits for its result.  Returns the reply:
 /// the result value (an object gets "launched"), the kind's unreadable-result
 /// reply, or the kind's timeout reply (the request file is then deleted).
+/// The request file is written as "<request id>.tmp" in the staging folder
+/// and renamed into the inbox as "<request id>.json", so the inbox never
+/// holds a partial request; staged files that a killed host left are removed
+/// once a day old (store/abandoned_files.h).  When writing or renaming it
+/// fails, the staged file is deleted.
 /// Fails, ending the host, when the data directory, the inbox directories, the
 /// request file or the result file cannot be used (a result file that is not
 /// UTF-8 included; both files then stay).

@@ -5,9 +5,15 @@
 namespace qlx {
 
 Result<void> write_file(const Path& path, std::string_view bytes, WhenHeld when) {
+  return write_file_from(
+      path, [bytes](const ByteSink& sink) { return sink(bytes); }, when);
+}
+
+Result<void> write_file_from(const Path& path, const ByteProducer& produce, WhenHeld when) {
   auto file = open_regular_file(path, FileAccess::kTruncate, when);
   if (!file) return fail(std::move(file.error()));
-  return write_all(file->handle, bytes);
+  const NativeHandle& handle = file->handle;
+  return produce([&handle](std::string_view piece) { return write_all(handle, piece); });
 }
 
 Result<std::optional<std::string>> read_file_up_to(const Path& path, std::uint64_t max_bytes,

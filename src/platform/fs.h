@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/byte_sink.h"
 #include "base/failure.h"
 #include "platform/held_file.h"
 #include "platform/native_handle.h"
@@ -47,6 +48,12 @@ Result<std::uint64_t> file_size(const Path& path);
 /// that another program holds does (held_file.h), here and below.
 Result<void> write_file(const Path& path, std::string_view bytes, WhenHeld when = WhenHeld::kFail);
 
+/// write_file() of what `produce` hands to its sink, each piece written as it
+/// comes (so a long text need never be held whole).  The first failure of a
+/// write or of `produce` ends it; the file then holds what came before.
+Result<void> write_file_from(const Path& path, const ByteProducer& produce,
+                             WhenHeld when = WhenHeld::kFail);
+
 /// The whole content of a regular file of at most `max_bytes`, or nullopt
 /// when it is larger: then it is not read whole, and no more than `max_bytes`
 /// of it are ever held.  kNotRegularFile for anything but a regular file.
@@ -59,6 +66,13 @@ Result<std::string> read_file(const Path& path, WhenHeld when = WhenHeld::kFail)
 
 /// Deletes a file.  Callers doing clean-up ignore the result.
 Result<void> remove_file(const Path& path, WhenHeld when = WhenHeld::kFail);
+
+/// Gives the file `from` the name `to` in one step, so that `to` appears with
+/// all of its content or not at all.  Both lie on the same volume.  An
+/// existing `to` is a failure on Windows and replaced on POSIX: callers give
+/// a name that nobody else uses.  On Windows a `from` that another program
+/// holds is waited out as `when` says.
+Result<void> rename_file(const Path& from, const Path& to, WhenHeld when = WhenHeld::kFail);
 
 /// A file opened for appending only; closed when the record goes out of scope.
 struct AppendFile {

@@ -1,5 +1,6 @@
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -36,6 +37,11 @@ Result<std::uint64_t> file_size(const Path& path) {
 
 Result<void> remove_file(const Path& path, WhenHeld) {
   if (::unlink(path.c_str()) != 0) return fail(last_system_failure());
+  return {};
+}
+
+Result<void> rename_file(const Path& from, const Path& to, WhenHeld) {
+  if (::rename(from.c_str(), to.c_str()) != 0) return fail(last_system_failure());
   return {};
 }
 

@@ -61,6 +61,17 @@ Result<void> remove_file(const Path& path, WhenHeld when) {
   return {};
 }
 
+Result<void> rename_file(const Path& from, const Path& to, WhenHeld when) {
+  // Neither MOVEFILE_REPLACE_EXISTING nor MOVEFILE_COPY_ALLOWED: a rename
+  // within the volume, never over another file, never a copy that could be
+  // seen half made.
+  const DWORD code = retry_while_held(when, [&]() -> DWORD {
+    return MoveFileExW(from.c_str(), to.c_str(), 0) ? ERROR_SUCCESS : GetLastError();
+  });
+  if (code != ERROR_SUCCESS) return fail(system_failure(code));
+  return {};
+}
+
 std::string path_to_utf8(const Path& path) {
   return utf16_to_utf8(path.native());
 }

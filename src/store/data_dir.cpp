@@ -32,6 +32,10 @@ Result<Path> inbox_results_dir() {
   return data_dir_child("inbox-results");
 }
 
+Result<Path> inbox_staging_dir() {
+  return data_dir_child("inbox-staging");
+}
+
 Result<void> ensure_dir(const Path& path) {
   if (path.empty()) return {};
   // Nearly always there already: one query instead of a failing mkdir and a

@@ -4,7 +4,7 @@
 //
 //   <local application-data folder>/Velmont/QLX
 //     extension-heartbeat.json, extension-heartbeats-v2.json
-//     browser-transfers/   inbox/   inbox-results/
+//     browser-transfers/   inbox/   inbox-results/   inbox-staging/
 //
 // Paths are looked up afresh on every call and never cached.  None of the path
 // functions creates anything or checks that the path exists.
@@ -25,6 +25,10 @@ Result<Path> inbox_dir();
 
 /// data_dir() joined with "inbox-results"; the same failure.
 Result<Path> inbox_results_dir();
+
+/// data_dir() joined with "inbox-staging", where request files are written
+/// before they are renamed into the inbox whole; the same failure.
+Result<Path> inbox_staging_dir();
 
 /// Creates `path` and every missing parent.  Success when the directory exists
 /// afterwards, also when another process created it at the same moment; an

@@ -2,18 +2,13 @@
 
 // Transfers that the browser abandoned (a tab closed, the browser quit, the
 // extension reloaded) would keep their files for good: each blob_begin
-// removes those that nobody has touched for a day.
+// removes those that nobody has touched for a day (store/abandoned_files.h).
 
-#include <chrono>
 #include <cstdint>
 
 #include "platform/fs.h"
 
 namespace qlx {
-
-/// How long a receiving transfer's files stay unchanged before it counts as
-/// abandoned.
-inline constexpr std::chrono::hours kAbandonedAfter{24};
 
 /// One scan of the transfers directory `dir`: every metadata file
 /// "<transfer id>.json" such that neither it nor "<transfer id>.part" was

@@ -4,6 +4,7 @@
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "store/data_dir.h"
+#include "store/json_file.h"
 #include "transfer/abandoned_transfers.h"
 #include "transfer/base64.h"
 #include "transfer/transfer_files.h"
@@ -40,8 +41,7 @@ Result<Json> handle_blob_begin(const Json& message) {
   record[kFilenameMember] = string_member_or_null(message, "filename");
   record[kReferrerMember] = string_member_or_null(message, "referrer");
   record[kSourceUrlMember] = string_member_or_null(message, "source_url");
-  if (auto written = write_file(*metadata, to_indented_json(record), WhenHeld::kWaitBriefly);
-      !written) {
+  if (auto written = write_json_file(*metadata, record, WhenHeld::kWaitBriefly); !written) {
     return fail(std::move(written.error()));
   }
   if (auto created = write_file(*partial, {}, WhenHeld::kWaitBriefly); !created) {

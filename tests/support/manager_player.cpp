@@ -36,7 +36,8 @@ void ManagerPlayer::play(const Path& inbox, const Path& results,
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(inbox, error)) {
       if (entry.path().extension() != ".json") continue;
-      // The host writes the file in place: it is whole once it parses.
+      // The host renames a request into the inbox whole; a file that does
+      // not parse yet would be another writer's, and waits for the next look.
       std::string request = file_text(entry.path());
       if (!nlohmann::json::accept(request)) break;
       hold.unlock();
