@@ -63,6 +63,9 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"TopLevelNumber", "42", "value:42"},
         ParseCase{"NestedContainers", R"({"a":[{"b":[[1],{}]},2],"c":{"d":{"e":null}}})",
                   R"(value:{"a":[{"b":[[1],{}]},2],"c":{"d":{"e":null}}})"},
+        // Arrays that open before and after their outer array has elements.
+        ParseCase{"ArraysBesideElements", R"([[[1]],2,[3,[4,[]]],[[5],6],{"a":[7,[8]]}])",
+                  R"(value:[[[1]],2,[3,[4,[]]],[[5],6],{"a":[7,[8]]}])"},
         ParseCase{"DecimalWithTrailingZero", "1.50", "value:1.5"},
         ParseCase{"ExponentWholeNumber", "1e2", "value:100.0"},
         ParseCase{"UpperCaseExponentWithPlus", "1E+2", "value:100.0"},

@@ -401,10 +401,17 @@ struct Reader {
           }
           if (*p != ']') return fault_here("expected `,` or `]`");
           ++p;
-          const auto first = items.begin() + static_cast<std::ptrdiff_t>(level.first);
-          value =
-              Json::array_t(std::make_move_iterator(first), std::make_move_iterator(items.end()));
-          items.erase(first, items.end());
+          if (level.first == 0) {
+            // Every waiting element is this array's: the array takes the list
+            // itself, so that a wide array is never held twice.
+            value = Json::array_t(std::move(items));
+            items = std::vector<Json>();
+          } else {
+            const auto first = items.begin() + static_cast<std::ptrdiff_t>(level.first);
+            value =
+                Json::array_t(std::make_move_iterator(first), std::make_move_iterator(items.end()));
+            items.erase(first, items.end());
+          }
           levels.pop_back();
         } else {
           // A repeated name: the last one wins.
