@@ -127,11 +127,15 @@ endif()
 
 # Every Chromium-family browser that qlx-host-register --system knows (its
 # table in browsers_windows.cpp), and Firefox when the add-on is named.
-file(STRINGS ${SOURCE_DIR}/tools/qlx-host-register/browsers_windows.cpp rows
-     REGEX "^ *{\"[^\"]+\", \"[^\"]+\", \"[^\"]*\"},$")
+# A row begins {"<name>", BrowserFamily::kChromium, "<vendor key>", wherever
+# clang-format breaks its lines.
+file(READ ${SOURCE_DIR}/tools/qlx-host-register/browsers_windows.cpp table)
+set(row_start "{\"[^\"]+\",[ \n]*BrowserFamily::kChromium,[ \n]*\"[^\"]+\"")
+string(REGEX MATCHALL "${row_start}" rows "${table}")
 set(keys)
 foreach(row ${rows})
-  string(REGEX REPLACE "^ *{\"([^\"]+)\", \"([^\"]+)\".*" "\\1|\\2" pair "${row}")
+  string(REGEX REPLACE "^{\"([^\"]+)\",[ \n]*BrowserFamily::kChromium,[ \n]*\"([^\"]+)\"$"
+                       "\\1|\\2" pair "${row}")
   string(REPLACE "\\\\" "\\" pair "${pair}")
   list(APPEND keys "${pair}|com.velmont.qlx.json")
 endforeach()
