@@ -336,14 +336,20 @@ def check_installed(checks, prefix, layout, args, version, label):
                  prefix.reg_values(layout.own_key()))
     run = prefix.wine(str(layout.install_dir / "qlx-host-register.exe"), "--check")
     lines = run.stdout.decode("utf-8", "replace").splitlines()
-    scope_text = "per machine" if layout.scope == "machine" else "per user"
-    chrome = next((line for line in lines if line.startswith("Google Chrome:")), "")
+    # The prefix has no browser installed: --check still checks each
+    # registration, and names the registry view that the package wrote (the
+    # 64-bit one) for keys of the machine.
+    scope_text = "per machine, 64-bit view" if layout.scope == "machine" else "per user"
+    manifest_text = prefix.windows(layout.install_dir) + "\\com.velmont.qlx.json"
+    chrome = next((line for line in lines if line.startswith("Google Chrome")), "")
     checks.check(label + ": qlx-host-register --check passes Chrome",
-                 chrome.startswith("Google Chrome: ok (" + scope_text + "): "), run.stdout.decode("utf-8", "replace"))
+                 chrome.startswith("Google Chrome (not installed): ok (" + scope_text + "): " + manifest_text
+                                   + " starts "),
+                 run.stdout.decode("utf-8", "replace"))
     if firefox:
-        line = next((line for line in lines if line.startswith("Firefox:")), "")
+        line = next((line for line in lines if line.startswith("Firefox")), "")
         checks.check(label + ": qlx-host-register --check passes Firefox",
-                     line.startswith("Firefox: ok (" + scope_text + "): "), line)
+                     line.startswith("Firefox (not installed): ok (" + scope_text + "): "), line)
     products = installed_products(prefix, layout)
     checks.check(label + ": one product in Installed apps, version " + version,
                  len(products) == 1 and products[0][1].get("DisplayVersion") == version, products)
