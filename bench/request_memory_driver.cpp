@@ -61,6 +61,15 @@ std::string message_of(const std::string& open, const std::string& close,
   return text + close + "}";
 }
 
+/// "\"<prefix><i>\":0"
+std::string member_named(std::string_view prefix, int i) {
+  std::string member = "\"";
+  member += prefix;
+  member += std::to_string(i);
+  member += "\":0";
+  return member;
+}
+
 struct Shape {
   const char* name;
   std::string message;  // empty: a ping (the idle host)
@@ -86,6 +95,14 @@ std::vector<Shape> shapes() {
        message_of(deep_open, deep_close, [](int) { return std::string("0"); })},
       {"wide arrays [[],[],...]", message_of("[", "]", [](int) { return std::string("[]"); })},
       {"small objects [{},{},...]", message_of("[", "]", [](int) { return std::string("{}"); })},
+      {"empty strings [\"\",\"\",...]",
+       message_of("[", "]", [](int) { return std::string("\"\""); })},
+      {"wide object {\"0\":0,\"1\":0,...}",
+       message_of("{", "}", [](int i) { return member_named("", i); })},
+      {"one name repeated {\"\":0,\"\":0,...}",
+       message_of("{", "}", [](int) { return std::string("\"\":0"); })},
+      {"members of the message itself",
+       message_of("0,", "", [](int i) { return member_named("m", i); })},
       {"strings of escapes", message_of("[", "]", [&escapes](int) { return escapes; })},
       {"numbers [-9223372036854775808,...]",
        message_of("[", "]", [&numbers](int i) { return std::string(numbers[i % 5]); })},

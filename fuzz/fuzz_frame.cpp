@@ -8,6 +8,7 @@
 #include <cstring>
 #include <span>
 
+#include "base/json.h"
 #include "host/channel.h"
 #include "host/frame.h"
 
@@ -37,7 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (;;) {
     auto message = qlx::read_message(source);
     if (!message || !*message) break;
-    const std::string frame = qlx::frame_reply(**message);
+    auto value = qlx::parse_json((*message)->text);
+    if (!value) std::abort();
+    const std::string frame = qlx::frame_reply(*value);
     if (qlx::frame_length(frame.data()) != frame.size() - qlx::kFramePrefixBytes) std::abort();
   }
   return 0;

@@ -110,6 +110,39 @@ TEST(AddDownload, RequestFileIsTheWholeMessageIndentedInNameOrder) {
             "}");
 }
 
+// The request is written from the message's text: it must read as the
+// message's value does, whatever the text's spacing, repeated names and
+// escapes.
+TEST(AddDownload, RequestFileIsTheMessageAsItsValueReads) {
+  ManagerInstall install;
+  install.add_manager(kManagerNames[1]);
+  const auto run = testing_support::run_host(
+      frame_bytes("{ \"url\" : \"ftp://a.example/\",\r\n\t\"ty\\u0070e\":\"add_download\","
+                  R"("p":{"b":[ -0 , 1E2 ,0.5e1, "\u00e9\/\u0001" ],"a":1,"a":{"z":[],"y":{}}},)"
+                  R"("url":"https://a.example/f.zip" } )"),
+      install.options());
+  EXPECT_EQ(run.replies(), std::vector<std::string>{kStandInObject});
+  const auto requests = file_names(install.inbox());
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(*read_file(install.inbox() / requests[0]),
+            "{\n"
+            "  \"p\": {\n"
+            "    \"a\": {\n"
+            "      \"y\": {},\n"
+            "      \"z\": []\n"
+            "    },\n"
+            "    \"b\": [\n"
+            "      0,\n"
+            "      100.0,\n"
+            "      5.0,\n"
+            "      \"\xC3\xA9/\\u0001\"\n"
+            "    ]\n"
+            "  },\n"
+            "  \"type\": \"add_download\",\n"
+            "  \"url\": \"https://a.example/f.zip\"\n"
+            "}");
+}
+
 TEST(AddDownload, RefusedUrlWritesNothingAndStartsNothing) {
   ManagerInstall install;
   install.add_manager(kManagerNames[0]);

@@ -21,7 +21,7 @@ class AddDownloadRefuses : public testing::TestWithParam<RefusedCase> {};
 TEST_P(AddDownloadRefuses, WithTheUrlTextAndWritesNothing) {
   const testing_support::TempDir temp;
   const testing_support::ScopedEnv env(testing_support::local_app_data_env(temp.path));
-  auto reply = dispatch_message(*parse_json(GetParam().message));
+  auto reply = dispatch_message(*parse_message(GetParam().message));
   ASSERT_TRUE(reply.has_value()) << reply.error().text;
   EXPECT_EQ(to_compact_json(*reply), R"({"error":"Only HTTP/HTTPS URLs are allowed","ok":false})");
   EXPECT_EQ(testing_support::file_names(temp.path), std::vector<std::string>{});

@@ -36,7 +36,7 @@ TEST_P(HeldPerBrowserFile, KeepsItsEntries) {
       CreateFileW(per_browser.c_str(), GENERIC_READ | GENERIC_WRITE, GetParam().share, nullptr,
                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  const auto message = parse_json(R"({"type":"ping"})");
+  const auto message = parse_message(R"({"type":"ping"})");
   record_heartbeats_in(scratch.path, *message, BrowserKey::kEdge, &clock_at_170);
   CloseHandle(held);
 

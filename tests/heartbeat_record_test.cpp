@@ -25,7 +25,7 @@ std::uint64_t clock_at_170() {
 class HeartbeatFiles : public testing::Test {
  protected:
   void record(const char* message_text, std::optional<BrowserKey> browser) {
-    const auto message = parse_json(message_text);
+    const auto message = parse_message(message_text);
     ASSERT_TRUE(message) << message.error().text;
     record_heartbeats_in(dir_, *message, browser, &clock_at_170);
   }
@@ -162,7 +162,7 @@ TEST_F(HeartbeatFiles, UnwritablePerBrowserFileStillWritesTheLegacyFile) {
 }
 
 TEST_F(HeartbeatFiles, ClockBefore1970IsZero) {
-  const auto message = parse_json("{}");
+  const auto message = parse_message("{}");
   // The system clock read 1969-12-31T00:00:00Z.
   record_heartbeats_in(dir_, *message, kOpera, [] { return posix_time_to_unix_ms(-86'400, 0); });
   EXPECT_EQ(content(legacy()),

@@ -23,7 +23,7 @@ class ResolveBrowserKey : public testing::TestWithParam<KeyCase> {};
 
 TEST_P(ResolveBrowserKey, Decides) {
   const KeyCase& c = GetParam();
-  const auto message = parse_json(c.message);
+  const auto message = parse_message(c.message);
   ASSERT_TRUE(message) << message.error().text;
   EXPECT_EQ(resolve_browser_key(*message, c.ancestry), c.expected);
 }

@@ -1,5 +1,6 @@
 // The JSON reader and writers: what parses into what, every failure text with
-// its position, the written forms of numbers and strings, and the bulk
+// its position (the same when a text is only checked), the written forms of
+// numbers and strings (the same when written from the text), and the bulk
 // string scans at every alignment.
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "base/json.h"
+#include "base/message.h"
 #include "base/utf8.h"
 #include "support/bytes.h"
 #include "support/case_name.h"
@@ -41,8 +43,47 @@ struct ParseCase {
 
 class ParseJson : public testing::TestWithParam<ParseCase> {};
 
+/// What write_indented_json_text() hands to its sink, piece by piece.
+std::vector<std::string> indented_pieces_of_text(std::string_view text) {
+  std::vector<std::string> pieces;
+  const auto written = write_indented_json_text(text, [&pieces](std::string_view piece) {
+    pieces.emplace_back(piece);
+    return Result<void>{};
+  });
+  EXPECT_TRUE(written) << written.error().text;
+  return pieces;
+}
+
+std::string joined(const std::vector<std::string>& pieces) {
+  std::string text;
+  for (const std::string& piece : pieces) text += piece;
+  return text;
+}
+
 TEST_P(ParseJson, GivesTheExpectedValueOrFailure) {
-  EXPECT_EQ(outcome_of(GetParam().input.get()), GetParam().outcome);
+  const std::string text = GetParam().input.get();
+  EXPECT_EQ(outcome_of(text), GetParam().outcome);
+  // Checking without a tree, and reading the text as a message, agree.
+  const auto checked = check_json(text);
+  const auto message = parse_message(text);
+  if (GetParam().outcome.starts_with("failure:")) {
+    ASSERT_FALSE(checked);
+    EXPECT_EQ("failure:" + checked.error().text, GetParam().outcome);
+    ASSERT_FALSE(message);
+    EXPECT_EQ("failure:" + message.error().text, GetParam().outcome);
+    return;
+  }
+  EXPECT_TRUE(checked) << checked.error().text;
+  ASSERT_TRUE(message) << message.error().text;
+  // Written from the text, the indented form is that of the value.
+  const std::string indented = to_indented_json(*parse_json(text));
+  EXPECT_EQ(joined(indented_pieces_of_text(text)), indented);
+  std::string from_message;
+  ASSERT_TRUE(write_indented_message(*message, [&from_message](std::string_view piece) {
+    from_message += piece;
+    return Result<void>{};
+  }));
+  EXPECT_EQ(from_message, indented);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -291,16 +332,11 @@ std::vector<std::string> indented_pieces(const Json& value) {
   return pieces;
 }
 
-std::string joined(const std::vector<std::string>& pieces) {
-  std::string text;
-  for (const std::string& piece : pieces) text += piece;
-  return text;
-}
-
 TEST_P(WriteJson, WritesBothForms) {
   EXPECT_EQ(to_compact_json(GetParam().value), GetParam().compact);
   EXPECT_EQ(to_indented_json(GetParam().value), GetParam().indented);
   EXPECT_EQ(joined(indented_pieces(GetParam().value)), GetParam().indented);
+  EXPECT_EQ(joined(indented_pieces_of_text(GetParam().compact)), GetParam().indented);
 }
 
 Json object_of(std::initializer_list<std::pair<const char*, Json>> members) {
@@ -426,15 +462,20 @@ TEST(WriteJson, WritesTheIndentedFormInBoundedPieces) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     const Json value = row.make();
-    const std::vector<std::string> pieces = indented_pieces(value);
     const std::string whole = to_indented_json(value);
     ASSERT_GT(whole.size(), 3 * kJsonPieceBytes);
-    EXPECT_TRUE(joined(pieces) == whole) << "the pieces differ from the indented form";
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-      if (i + 1 < pieces.size()) {
-        EXPECT_EQ(pieces[i].size(), kJsonPieceBytes) << "piece " << i;
-      } else {
-        EXPECT_LE(pieces[i].size(), kJsonPieceBytes) << "last piece";
+    const std::string compact = to_compact_json(value);
+    for (const auto& [from, pieces] :
+         {std::pair{"from the value", indented_pieces(value)},
+          std::pair{"from the text", indented_pieces_of_text(compact)}}) {
+      SCOPED_TRACE(from);
+      EXPECT_TRUE(joined(pieces) == whole) << "the pieces differ from the indented form";
+      for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (i + 1 < pieces.size()) {
+          EXPECT_EQ(pieces[i].size(), kJsonPieceBytes) << "piece " << i;
+        } else {
+          EXPECT_LE(pieces[i].size(), kJsonPieceBytes) << "last piece";
+        }
       }
     }
   }
@@ -442,15 +483,22 @@ TEST(WriteJson, WritesTheIndentedFormInBoundedPieces) {
 
 TEST(WriteJson, StopsAtTheFirstPieceTheSinkRefuses) {
   Json value = Json::array();
-  for (int i = 0; i < 100'000; ++i) value.push_back(i);
-  int offered = 0;
-  const auto written = write_indented_json(value, [&offered](std::string_view) -> Result<void> {
-    if (++offered == 3) return fail("No space left on device (os error 28)");
-    return {};
-  });
-  ASSERT_FALSE(written);
-  EXPECT_EQ(written.error().text, "No space left on device (os error 28)");
-  EXPECT_EQ(offered, 3);
+  for (int i = 0; i < 100'000; ++i) value.push_back(Json::array({i, Json::object({{"k", i}})}));
+  const std::string text = to_compact_json(value);
+  const std::function<Result<void>(const ByteSink&)> writers[] = {
+      [&value](const ByteSink& sink) { return write_indented_json(value, sink); },
+      [&text](const ByteSink& sink) { return write_indented_json_text(text, sink); },
+  };
+  for (const auto& write : writers) {
+    int offered = 0;
+    const auto written = write([&offered](std::string_view) -> Result<void> {
+      if (++offered == 3) return fail("No space left on device (os error 28)");
+      return {};
+    });
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error().text, "No space left on device (os error 28)");
+    EXPECT_EQ(offered, 3);
+  }
 }
 
 TEST(WriteJson, AppendsAfterWhatIsThere) {

@@ -58,9 +58,12 @@ class SizeMember : public testing::TestWithParam<SizeCase> {};
 
 TEST_P(SizeMember, TakesOnlyNonNegativeIntegers) {
   const SizeCase& c = GetParam();
-  auto message = parse_json(c.message);
+  auto value = parse_json(c.message);
+  ASSERT_TRUE(value) << value.error().text;
+  EXPECT_EQ(size_member(*value, "size"), c.size) << "in the value";
+  auto message = parse_message(c.message);
   ASSERT_TRUE(message) << message.error().text;
-  EXPECT_EQ(size_member(*message, "size"), c.size);
+  EXPECT_EQ(size_member(*message, "size"), c.size) << "in the message";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -75,6 +78,11 @@ INSTANTIATE_TEST_SUITE_P(
                     SizeCase{"Exponent", R"({"size":1e3})", std::nullopt},
                     SizeCase{"String", R"({"size":"12"})", std::nullopt},
                     SizeCase{"Null", R"({"size":null})", std::nullopt},
+                    SizeCase{"MinusZero", R"({"size":-0})", 0},
+                    SizeCase{"RepeatedLastWins", R"({"size":1,"size":2})", 2},
+                    SizeCase{"RepeatedLastIsNoNumber", R"({"size":1,"size":"2"})", std::nullopt},
+                    SizeCase{"EscapedName", R"({"si\u007ae":7})", 7},
+                    SizeCase{"Array", R"({"size":[1]})", std::nullopt},
                     SizeCase{"Missing", R"({})", std::nullopt},
                     SizeCase{"NotAnObject", R"([0])", std::nullopt}),
     testing_support::CaseName());

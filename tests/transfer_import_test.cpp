@@ -28,10 +28,11 @@ class TransferImport : public testing::Test {
   testing_support::ScopedEnv env{testing_support::local_app_data_env(local.path)};
   Path data = testing_support::data_dir_under(local.path);
 
-  Json message(std::string_view text) {
-    auto parsed = parse_json(text);
+  /// The message of a text that outlives it (a literal).
+  Message message(std::string_view text) {
+    auto parsed = parse_message(text);
     EXPECT_TRUE(parsed) << text;
-    return parsed ? *parsed : Json();
+    return parsed ? std::move(*parsed) : *parse_message("{}");
   }
   Path transfer_file(std::string_view name) { return data / "browser-transfers" / name; }
 };

@@ -32,6 +32,11 @@ inline constexpr int kMaxJsonDepth = 127;
 /// "recursion limit exceeded".
 Result<Json> parse_json(std::string_view text);
 
+/// Whether parse_json(text) would succeed, with its failure when it would not,
+/// but without building the value: nothing is allocated for what the text
+/// holds, however many values it has.
+Result<void> check_json(std::string_view text);
+
 /// A member name that occurs again in one object.
 struct RepeatedMember {
   std::size_t depth;  // arrays and objects around the member: 1 in the top-level object
@@ -66,6 +71,17 @@ inline constexpr std::size_t kJsonPieceBytes = 64 * 1024;
 /// its compact form) is never held whole.  Stops at the first piece that the
 /// sink refuses and returns that failure.
 Result<void> write_indented_json(const Json& value, const ByteSink& sink);
+
+struct JsonMembers;
+
+/// write_indented_json(*parse_json(text)) for a text that check_json()
+/// accepted, made from the text itself: no value tree is built, and the
+/// memory it takes is that of the member lists of the objects it is inside
+/// (json_object_members()), however many values the text holds.
+/// `top_members`, when not null, are the members of the text's top-level
+/// object, found already.
+Result<void> write_indented_json_text(std::string_view text, const ByteSink& sink,
+                                      const JsonMembers* top_members = nullptr);
 
 /// Appends `text` as a quoted JSON string with the host's escapes (for writers
 /// that lay out a record in a fixed member order).

@@ -69,6 +69,8 @@ bool is_too_large(const char* p, const char* end) {
   return leading + exponent >= 0;
 }
 
+enum class Build { kTree, kCheck };
+
 /// The state of one parse.  Member functions return false after recording
 /// the failure's description and position.
 struct Reader {
@@ -130,34 +132,35 @@ struct Reader {
     return true;
   }
 
-  /// `p` is on a backslash; on success it is just past the escape.
-  bool read_escape(std::string& out) {
+  /// `p` is on a backslash; on success it is just past the escape, whose
+  /// character is appended to `out` unless that is null.
+  bool read_escape(std::string* out) {
     ++p;
     if (p == end) return fault_eof(kEofInString);
     switch (*p) {
       case '"':
-        out.push_back('"');
+        if (out != nullptr) out->push_back('"');
         break;
       case '\\':
-        out.push_back('\\');
+        if (out != nullptr) out->push_back('\\');
         break;
       case '/':
-        out.push_back('/');
+        if (out != nullptr) out->push_back('/');
         break;
       case 'b':
-        out.push_back('\b');
+        if (out != nullptr) out->push_back('\b');
         break;
       case 'f':
-        out.push_back('\f');
+        if (out != nullptr) out->push_back('\f');
         break;
       case 'n':
-        out.push_back('\n');
+        if (out != nullptr) out->push_back('\n');
         break;
       case 'r':
-        out.push_back('\r');
+        if (out != nullptr) out->push_back('\r');
         break;
       case 't':
-        out.push_back('\t');
+        if (out != nullptr) out->push_back('\t');
         break;
       case 'u': {
         std::uint32_t unit;
@@ -177,7 +180,7 @@ struct Reader {
           }
           unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
         }
-        append_utf8(out, unit);
+        if (out != nullptr) append_utf8(*out, unit);
         break;
       }
       default:
@@ -187,9 +190,20 @@ struct Reader {
     return true;
   }
 
+  /// Gives `out` the run of plain bytes from `run` to `p`: appended after an
+  /// escape, the whole string so far before the first one.
+  void take_run(std::string& out, const char* run, bool escaped) const {
+    if (escaped) {
+      out.append(run, p);
+    } else {
+      out.assign(run, p);
+    }
+  }
+
   /// `p` is just past the opening quote; on success it is just past the
-  /// closing one.  Runs without escapes are copied once, straight from the text.
-  bool read_string(std::string& out) {
+  /// closing one.  Runs without escapes are copied once, straight from the
+  /// text, into `out`; a null `out` only checks the string.
+  bool read_string(std::string* out) {
     const char* run = p;
     bool escaped = false;
     for (;;) {
@@ -197,11 +211,7 @@ struct Reader {
       if (p == end) return fault_eof(kEofInString);
       const auto c = static_cast<unsigned char>(*p);
       if (c == '"') {
-        if (escaped) {
-          out.append(run, p);
-        } else {
-          out.assign(run, p);
-        }
+        if (out != nullptr) take_run(*out, run, escaped);
         ++p;
         return true;
       }
@@ -216,12 +226,8 @@ struct Reader {
         return fault("invalid unicode code point", p + step.length);
       }
       if (c == '\\') {
-        if (escaped) {
-          out.append(run, p);
-        } else {
-          out.assign(run, p);
-          escaped = true;
-        }
+        if (out != nullptr) take_run(*out, run, escaped);
+        escaped = true;
         if (!read_escape(out)) return false;
         run = p;
         continue;
@@ -304,7 +310,26 @@ struct Reader {
     return true;
   }
 
+  /// Makes the elements that wait in `items` from `first` on into `value`,
+  /// an array of exactly their number.
+  static void close_array(std::size_t first, std::vector<Json>& items, Json& value) {
+    if (first == 0) {
+      // Every waiting element is this array's: the array takes the list
+      // itself, so that a wide array is never held twice.
+      value = Json::array_t(std::move(items));
+      items = std::vector<Json>();
+      return;
+    }
+    const auto from = items.begin() + static_cast<std::ptrdiff_t>(first);
+    value = Json::array_t(std::make_move_iterator(from), std::make_move_iterator(items.end()));
+    items.erase(from, items.end());
+  }
+
+  /// Reads the whole text.  kTree builds its value into `root`; kCheck only
+  /// checks it (same failures, no value, no copy of any string).
+  template <Build kBuild>
   bool read_document(Json& root) {
+    constexpr bool kTree = kBuild == Build::kTree;
     std::vector<Level> levels;
     std::vector<Json> items;
     Json value;
@@ -322,7 +347,7 @@ struct Reader {
           if (p == end) return fault_eof(kEofInList);
           if (*p == ']') {
             ++p;
-            value = Json::array();
+            if constexpr (kTree) value = Json::array();
             break;
           }
           levels.push_back(Level{true, items.size(), Json(), std::string()});
@@ -336,18 +361,22 @@ struct Reader {
           if (p == end) return fault_eof(kEofInObject);
           if (*p == '}') {
             ++p;
-            value = Json::object();
+            if constexpr (kTree) value = Json::object();
             break;
           }
           if (*p != '"') return fault_here("key must be a string");
-          levels.push_back(Level{false, 0, Json::object(), std::string()});
-          if (!read_key(levels.back().key)) return false;
+          levels.push_back(Level{false, 0, kTree ? Json::object() : Json(), std::string()});
+          if (!read_key(kTree ? &levels.back().key : nullptr)) return false;
           continue;
         case '"': {
           ++p;
-          std::string text;
-          if (!read_string(text)) return false;
-          value = std::move(text);
+          if constexpr (kTree) {
+            std::string text;
+            if (!read_string(&text)) return false;
+            value = std::move(text);
+          } else if (!read_string(nullptr)) {
+            return false;
+          }
           break;
         }
         case 't':
@@ -390,7 +419,7 @@ struct Reader {
         }
         Level& level = levels.back();
         if (level.is_array) {
-          items.push_back(std::move(value));
+          if constexpr (kTree) items.push_back(std::move(value));
           if (p == end) return fault_eof(kEofInList);
           if (*p == ',') {
             ++p;
@@ -401,25 +430,17 @@ struct Reader {
           }
           if (*p != ']') return fault_here("expected `,` or `]`");
           ++p;
-          if (level.first == 0) {
-            // Every waiting element is this array's: the array takes the list
-            // itself, so that a wide array is never held twice.
-            value = Json::array_t(std::move(items));
-            items = std::vector<Json>();
-          } else {
-            const auto first = items.begin() + static_cast<std::ptrdiff_t>(level.first);
-            value =
-                Json::array_t(std::make_move_iterator(first), std::make_move_iterator(items.end()));
-            items.erase(first, items.end());
-          }
+          if constexpr (kTree) close_array(level.first, items, value);
           levels.pop_back();
         } else {
-          // A repeated name: the last one wins.
-          auto [member, inserted] = level.object.get_ref<Json::object_t&>().try_emplace(
-              std::move(level.key), std::move(value));
-          if (!inserted) {
-            if (report != nullptr) (*report)({levels.size(), member->first, member->second});
-            member->second = std::move(value);
+          if constexpr (kTree) {
+            // A repeated name: the last one wins.
+            auto [member, inserted] = level.object.get_ref<Json::object_t&>().try_emplace(
+                std::move(level.key), std::move(value));
+            if (!inserted) {
+              if (report != nullptr) (*report)({levels.size(), member->first, member->second});
+              member->second = std::move(value);
+            }
           }
           if (p == end) return fault_eof(kEofInObject);
           if (*p == ',') {
@@ -428,12 +449,12 @@ struct Reader {
             if (p == end) return fault_eof(kEofInObject);
             if (*p == '}') return fault_here("trailing comma");
             if (*p != '"') return fault_here("key must be a string");
-            if (!read_key(level.key)) return false;
+            if (!read_key(kTree ? &level.key : nullptr)) return false;
             break;
           }
           if (*p != '}') return fault_here("expected `,` or `}`");
           ++p;
-          value = std::move(level.object);
+          if constexpr (kTree) value = std::move(level.object);
           levels.pop_back();
         }
       }
@@ -442,7 +463,7 @@ struct Reader {
 
   /// `p` is on the opening quote of a member name; on success it is just past
   /// the colon that follows the name.
-  bool read_key(std::string& key) {
+  bool read_key(std::string* key) {
     ++p;
     if (!read_string(key)) return false;
     skip_space();
@@ -456,7 +477,7 @@ struct Reader {
 Result<Json> parse(std::string_view text, const RepeatedMemberReport* report) {
   Reader reader{text.data(), text.data(), text.data() + text.size(), report};
   Json root;
-  if (!reader.read_document(root)) return fail(reader.failure_text());
+  if (!reader.read_document<Build::kTree>(root)) return fail(reader.failure_text());
   return root;
 }
 
@@ -468,6 +489,13 @@ Result<Json> parse_json(std::string_view text) {
 
 Result<Json> parse_json(std::string_view text, const RepeatedMemberReport& report) {
   return parse(text, &report);
+}
+
+Result<void> check_json(std::string_view text) {
+  Reader reader{text.data(), text.data(), text.data() + text.size()};
+  Json unused;
+  if (!reader.read_document<Build::kCheck>(unused)) return fail(reader.failure_text());
+  return {};
 }
 
 }  // namespace qlx

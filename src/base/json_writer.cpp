@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "base/json.h"
+#include "base/json_scan.h"
 #include "base/json_text.h"
 
 namespace qlx {
@@ -271,6 +272,68 @@ void put_value(Out& out, const Json& value, std::size_t depth) {
   }
 }
 
+/// The value that starts at `at` in a checked text, written from the text as
+/// put_value() writes its value; returns where the value ends.  `members`,
+/// when not null, are those of the object at `at`.
+template <typename Out>
+std::size_t put_text_value(Out& out, std::string_view text, std::size_t at, std::size_t depth,
+                           const JsonMembers* members = nullptr) {
+  const char first = text[at];
+  if (first == '[') {
+    std::size_t p = json_value_start(text, at + 1);
+    if (text[p] == ']') {
+      out.put("[]");
+      return p + 1;
+    }
+    out.put('[');
+    for (;;) {
+      put_newline(out, depth + 1);
+      p = json_value_start(text, put_text_value(out, text, p, depth + 1));
+      if (out.failed()) return json_value_end(text, at);
+      if (text[p] == ']') break;
+      out.put(',');
+      p = json_value_start(text, p + 1);
+    }
+    put_newline(out, depth);
+    out.put(']');
+    return p + 1;
+  }
+  if (first == '{') {
+    JsonMembers found;
+    if (members == nullptr) {
+      found = json_object_members(text, at);
+      members = &found;
+    }
+    if (members->list.empty()) {
+      out.put("{}");
+      return members->end;
+    }
+    out.put('{');
+    bool first_member = true;
+    for (const JsonMember& member : members->list) {
+      if (out.failed()) break;
+      if (!first_member) out.put(',');
+      first_member = false;
+      put_newline(out, depth + 1);
+      put_string(out, members->name(member));
+      out.put(": ");
+      put_text_value(out, text, member.value_at, depth + 1);
+    }
+    put_newline(out, depth);
+    out.put('}');
+    return members->end;
+  }
+  const std::size_t end = json_value_end(text, at);
+  const std::string_view literal = text.substr(at, end - at);
+  if (first == '"' && literal.find('\\') == std::string_view::npos) {
+    // Nothing in it to decode, nothing to escape.
+    out.put(literal);
+  } else {
+    put_value<Layout::kIndented>(out, *parse_json(literal), depth);
+  }
+  return end;
+}
+
 }  // namespace
 
 void append_json_string(std::string& out, std::string_view text) {
@@ -295,6 +358,13 @@ std::string to_indented_json(const Json& value) {
 Result<void> write_indented_json(const Json& value, const ByteSink& sink) {
   PieceOut out(sink);
   put_value<Layout::kIndented>(out, value, 0);
+  return out.finish();
+}
+
+Result<void> write_indented_json_text(std::string_view text, const ByteSink& sink,
+                                      const JsonMembers* top_members) {
+  PieceOut out(sink);
+  put_text_value(out, text, json_value_start(text), 0, top_members);
   return out.finish();
 }
 

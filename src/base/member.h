@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/json.h"
+#include "base/message.h"
 
 namespace qlx {
 
@@ -24,5 +25,13 @@ Json string_member_or_null(const Json& object, std::string_view name);
 /// The member as an unsigned 64-bit integer when it is a non-negative integer
 /// (not 1024.0, not 1e3, not "12"); nullopt otherwise.
 std::optional<std::uint64_t> size_member(const Json& object, std::string_view name);
+
+/// The same lookups in a message, whose members are read from its text when
+/// asked for: the member's value as parse_json() would give it.  A string
+/// comes decoded, as a copy.
+std::optional<std::string> string_member(const Message& message, std::string_view name);
+std::string string_member_or_empty(const Message& message, std::string_view name);
+Json string_member_or_null(const Message& message, std::string_view name);
+std::optional<std::uint64_t> size_member(const Message& message, std::string_view name);
 
 }  // namespace qlx

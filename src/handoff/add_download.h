@@ -2,6 +2,7 @@
 
 #include "base/failure.h"
 #include "base/json.h"
+#include "base/message.h"
 
 namespace qlx {
 
@@ -9,6 +10,6 @@ namespace qlx {
 /// or "https://" (byte for byte) goes whole to the download manager, and its
 /// answer is the reply; any other gets "Only HTTP/HTTPS URLs are allowed" and
 /// touches nothing.
-Result<Json> handle_add_download(const Json& message);
+Result<Json> handle_add_download(const Message& message);
 
 }  // namespace qlx

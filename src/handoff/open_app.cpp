@@ -4,7 +4,7 @@
 
 namespace qlx {
 
-Result<Json> handle_open_app(const Json&) {
+Result<Json> handle_open_app(const Message&) {
   Json reply = Json::object();
   reply["launched"] = launch_manager();
   reply["ok"] = true;

@@ -96,8 +96,8 @@ void remove_abandoned_staged_requests(const Path& staging, std::uint64_t now_ms)
 /// the inbox, so that a request file in the inbox is always whole: a host
 /// killed before the rename leaves nothing there.  When either step fails,
 /// the staged file goes and the failure is returned.
-Result<void> place_request(const Path& staged, const Path& request, const Json& body) {
-  auto placed = write_json_file(staged, body);
+Result<void> place_request(const Path& staged, const Path& request, const ByteProducer& body) {
+  auto placed = write_file_from(staged, body);
   if (placed) placed = rename_file(staged, request, WhenHeld::kWaitBriefly);
   if (!placed) (void)remove_file(staged, WhenHeld::kWaitBriefly);
   return placed;
@@ -105,7 +105,7 @@ Result<void> place_request(const Path& staged, const Path& request, const Json& 
 
 }  // namespace
 
-Result<Json> submit_handoff(HandoffKind kind, const Json& body,
+Result<Json> submit_handoff(HandoffKind kind, const ByteProducer& body,
                             const std::function<void()>& after_request_written, PollPolicy policy,
                             const std::function<void()>& after_request_withdrawn) {
   auto request_id = make_request_id();
@@ -148,6 +148,14 @@ Result<Json> submit_handoff(HandoffKind kind, const Json& body,
     after_request_withdrawn();
   }
   return timeout_reply(kind, launched);
+}
+
+Result<Json> submit_handoff(HandoffKind kind, const Json& body,
+                            const std::function<void()>& after_request_written, PollPolicy policy,
+                            const std::function<void()>& after_request_withdrawn) {
+  return submit_handoff(
+      kind, [&body](const ByteSink& sink) { return write_indented_json(body, sink); },
+      after_request_written, policy, after_request_withdrawn);
 }
 
 }  // namespace qlx

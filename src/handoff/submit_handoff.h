@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 
+#include "base/byte_sink.h"
 #include "base/failure.h"
 #include "base/json.h"
 
@@ -21,7 +22,8 @@ struct PollPolicy {
 };
 inline constexpr PollPolicy kHandoffPolls{};
 
-/// Writes `body` (a JSON object) as a request file under a fresh request id,
+/// Writes the request that `body` makes (the indented text of a JSON object)
+/// as a request file under a fresh request id,
 /// starts the download manager and waits for its result.  Returns the reply:
 /// the result value (an object gets "launched"), the kind's unreadable-result
 /// reply, or the kind's timeout reply (the request file is then deleted).
@@ -42,6 +44,12 @@ inline constexpr PollPolicy kHandoffPolls{};
 /// A result file that another program holds (on Windows) counts as not there
 /// yet; reading and deleting results and withdrawing the request wait out a
 /// held file briefly.
+Result<Json> submit_handoff(HandoffKind kind, const ByteProducer& body,
+                            const std::function<void()>& after_request_written = {},
+                            PollPolicy policy = kHandoffPolls,
+                            const std::function<void()>& after_request_withdrawn = {});
+
+/// submit_handoff() of the indented text of `body`.
 Result<Json> submit_handoff(HandoffKind kind, const Json& body,
                             const std::function<void()>& after_request_written = {},
                             PollPolicy policy = kHandoffPolls,

@@ -31,7 +31,7 @@ ByteSource standard_input_source() {
   return ByteSource{&read_standard_input_into, nullptr};
 }
 
-Result<std::optional<Json>> read_message(ByteSource source) {
+Result<std::optional<Message>> read_message(ByteSource source) {
   std::byte prefix[4];
   auto got = read_fully(source, prefix);
   if (!got) return fail(std::move(got.error()));
@@ -49,12 +49,12 @@ Result<std::optional<Json>> read_message(ByteSource source) {
   if (!body_got) return fail(std::move(body_got.error()));
   if (*body_got < length) return fail("failed to fill whole buffer");
 
-  auto value = parse_json(std::string_view(body.data(), body.size()));
-  if (!value) return fail(std::move(value.error()));
-  return std::optional<Json>(std::move(*value));
+  auto message = parse_message(std::string_view(body.data(), body.size()));
+  if (!message) return fail(std::move(message.error()));
+  return std::optional<Message>(std::move(*message));
 }
 
-Result<std::optional<Json>> read_message() {
+Result<std::optional<Message>> read_message() {
   return read_message(standard_input_source());
 }
 

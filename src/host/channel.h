@@ -8,6 +8,7 @@
 
 #include "base/failure.h"
 #include "base/json.h"
+#include "base/message.h"
 
 namespace qlx {
 
@@ -24,12 +25,13 @@ struct ByteSource {
 /// The process's standard input.
 ByteSource standard_input_source();
 
-/// Reads one frame (4-byte little-endian length, then the body) and parses the
-/// body.  nullopt: the input ended before a complete length.  Failures:
+/// Reads one frame (4-byte little-endian length, then the body) and checks
+/// the body.  nullopt: the input ended before a complete length.  Failures:
 /// "Native message too large" (body not read), "failed to fill whole buffer",
-/// a read's system text, or the JSON reader's text.
-Result<std::optional<Json>> read_message(ByteSource source);
-Result<std::optional<Json>> read_message();
+/// a read's system text, or the JSON reader's text.  The message views a
+/// buffer that the next read_message() reuses.
+Result<std::optional<Message>> read_message(ByteSource source);
+Result<std::optional<Message>> read_message();
 
 /// The bytes of one reply frame: length, then the compact body.
 std::string frame_reply(const Json& reply);

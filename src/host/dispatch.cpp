@@ -13,7 +13,7 @@
 
 namespace qlx {
 
-Result<Json> handle_ping(const Json&) {
+Result<Json> handle_ping(const Message&) {
   Json reply = Json::object();
   reply["host"] = kHostName;
   reply["ok"] = true;
@@ -21,7 +21,7 @@ Result<Json> handle_ping(const Json&) {
   return reply;
 }
 
-Result<Json> dispatch_message(const Json& message) {
+Result<Json> dispatch_message(const Message& message) {
   static constexpr std::array<std::pair<std::string_view, Handler>, 6> kHandlers{{
       {"ping", &handle_ping},
       {"open_app", &handle_open_app},
@@ -30,7 +30,7 @@ Result<Json> dispatch_message(const Json& message) {
       {"blob_chunk", &handle_blob_chunk},
       {"blob_end", &handle_blob_end},
   }};
-  if (const std::string* type = string_member(message, "type")) {
+  if (const auto type = string_member(message, "type")) {
     for (const auto& [type_name, handler] : kHandlers) {
       if (*type == type_name) return handler(message);
     }

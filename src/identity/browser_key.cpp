@@ -82,17 +82,16 @@ std::string normalize_browser_name(std::string_view name) {
   return normalized;
 }
 
-std::optional<BrowserKey> resolve_browser_key(const Json& message,
+std::optional<BrowserKey> resolve_browser_key(const Message& message,
                                               std::optional<BrowserKey> ancestry_key) {
   if (ancestry_key) return ancestry_key;
-  if (!message.is_object()) return std::nullopt;
-  if (const std::string* browser_id = string_member(message, "browser_id")) {
+  if (const auto browser_id = string_member(message, "browser_id")) {
     const std::string normalized = normalize_browser_name(*browser_id);
     for (const BrowserKey key : kKeys) {
       if (normalized == browser_key_text(key)) return key;
     }
   }
-  if (const std::string* source = string_member(message, "source")) {
+  if (const auto source = string_member(message, "source")) {
     std::string lowered = *source;
     lower_ascii(lowered);
     for (const auto& [marker, key] : kSourceMarkers) {

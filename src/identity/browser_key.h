@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "base/json.h"
+#include "base/message.h"
 
 namespace qlx {
 
@@ -23,7 +24,7 @@ std::string normalize_browser_name(std::string_view name);
 /// "browser_id", normalised, when it is exactly one of the five key texts;
 /// else the first of the source markers found in the lowered string member
 /// "source"; else none.  Messages that are not objects have no members.
-std::optional<BrowserKey> resolve_browser_key(const Json& message,
+std::optional<BrowserKey> resolve_browser_key(const Message& message,
                                               std::optional<BrowserKey> ancestry_key);
 
 }  // namespace qlx

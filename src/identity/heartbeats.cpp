@@ -39,14 +39,12 @@ HeartbeatTable table_of(const std::optional<std::string>& text) {
 
 }  // namespace
 
-HeartbeatFacts heartbeat_facts(const Json& message) {
+HeartbeatFacts heartbeat_facts(const Message& message) {
   HeartbeatFacts facts;
-  if (const std::string* source = string_member(message, "source")) facts.source = *source;
-  const std::string* id = string_member(message, "extension_id");
-  facts.extension_id = id != nullptr ? *id : std::string(kQlxExtensionId);
-  if (const std::string* version = string_member(message, "extension_version")) {
-    facts.extension_version = *version;
-  }
+  facts.source = string_member(message, "source");
+  facts.extension_id =
+      string_member(message, "extension_id").value_or(std::string(kQlxExtensionId));
+  facts.extension_version = string_member(message, "extension_version");
   return facts;
 }
 
@@ -62,8 +60,8 @@ std::string legacy_heartbeat_text(const HeartbeatFacts& facts, std::optional<Bro
   return to_indented_json(record);
 }
 
-void record_heartbeats_in(const Path& dir, const Json& message, std::optional<BrowserKey> browser,
-                          std::uint64_t (*now_ms)()) {
+void record_heartbeats_in(const Path& dir, const Message& message,
+                          std::optional<BrowserKey> browser, std::uint64_t (*now_ms)()) {
   const HeartbeatFacts facts = heartbeat_facts(message);
   // Another host holding the lock throughout: skip this message's step.  A
   // lock file that cannot be used at all (a directory, a FIFO, no
@@ -90,7 +88,7 @@ void record_heartbeats_in(const Path& dir, const Json& message, std::optional<Br
                   });
 }
 
-void record_heartbeats(const Json& message, std::optional<BrowserKey> browser) {
+void record_heartbeats(const Message& message, std::optional<BrowserKey> browser) {
   auto dir = data_dir();
   if (!dir) return;
   if (!ensure_dir(*dir)) return;

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/json.h"
+#include "base/message.h"
 #include "base/names.h"
 #include "identity/browser_key.h"
 #include "platform/fs.h"
@@ -20,7 +21,7 @@ struct HeartbeatFacts {
   std::string extension_id;  // kQlxExtensionId when missing
   std::optional<std::string> extension_version;
 };
-HeartbeatFacts heartbeat_facts(const Json& message);
+HeartbeatFacts heartbeat_facts(const Message& message);
 
 /// The legacy file's text: the five members "browser_id", "extension_id",
 /// "extension_version", "source" (null when absent) and "timestamp_ms".
@@ -30,7 +31,7 @@ std::string legacy_heartbeat_text(const HeartbeatFacts& facts, std::optional<Bro
 /// Records the message in the data directory's heartbeat files, best effort:
 /// every failure is swallowed and the caller carries on as if it had worked.
 /// Creates the data directory when missing; skipped when there is none.
-void record_heartbeats(const Json& message, std::optional<BrowserKey> browser);
+void record_heartbeats(const Message& message, std::optional<BrowserKey> browser);
 
 /// The recording itself, in the directory `dir` (which must exist) with the
 /// clock `now_ms`.  Holding the heartbeat lock of `dir` (at most about a
@@ -41,7 +42,7 @@ void record_heartbeats(const Json& message, std::optional<BrowserKey> browser);
 /// exists but cannot be opened or read), puts the browser's entry ("legacy"
 /// when the message has no version) and rewrites it in place.  Both files
 /// parse at every instant (see rewrite_file()).
-void record_heartbeats_in(const Path& dir, const Json& message, std::optional<BrowserKey> browser,
-                          std::uint64_t (*now_ms)());
+void record_heartbeats_in(const Path& dir, const Message& message,
+                          std::optional<BrowserKey> browser, std::uint64_t (*now_ms)());
 
 }  // namespace qlx

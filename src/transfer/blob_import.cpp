@@ -8,7 +8,7 @@
 
 namespace qlx {
 
-Result<Json> end_transfer(const Json& message, PollPolicy policy) {
+Result<Json> end_transfer(const Message& message, PollPolicy policy) {
   auto id = validate_transfer_id(string_member_or_empty(message, "transfer_id"));
   if (!id) return fail(std::move(id.error()));
   auto partial = partial_file_path(*id);
@@ -55,7 +55,7 @@ Result<Json> end_transfer(const Json& message, PollPolicy policy) {
       [&partial_path] { (void)remove_file(partial_path, WhenHeld::kWaitBriefly); });
 }
 
-Result<Json> handle_blob_end(const Json& message) {
+Result<Json> handle_blob_end(const Message& message) {
   return end_transfer(message, kHandoffPolls);
 }
 

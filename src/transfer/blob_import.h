@@ -6,6 +6,7 @@
 
 #include "base/failure.h"
 #include "base/json.h"
+#include "base/message.h"
 #include "handoff/submit_handoff.h"
 
 namespace qlx {
@@ -22,9 +23,9 @@ namespace qlx {
 /// the partial file is deleted too; when the request was gone already (the
 /// manager took it), the partial file stays the manager's.
 /// `policy` sets the wait for the download manager's result.
-Result<Json> end_transfer(const Json& message, PollPolicy policy);
+Result<Json> end_transfer(const Message& message, PollPolicy policy);
 
 /// end_transfer with the real wait: 700 polls, 50 ms apart.
-Result<Json> handle_blob_end(const Json& message);
+Result<Json> handle_blob_end(const Message& message);
 
 }  // namespace qlx

@@ -11,7 +11,7 @@
 
 namespace qlx {
 
-Result<Json> handle_blob_begin(const Json& message) {
+Result<Json> handle_blob_begin(const Message& message) {
   auto id = validate_transfer_id(string_member_or_empty(message, "transfer_id"));
   if (!id) return fail(std::move(id.error()));
   auto dir = browser_transfers_dir();
@@ -54,10 +54,10 @@ Result<Json> handle_blob_begin(const Json& message) {
   return reply;
 }
 
-Result<Json> handle_blob_chunk(const Json& message) {
+Result<Json> handle_blob_chunk(const Message& message) {
   auto id = validate_transfer_id(string_member_or_empty(message, "transfer_id"));
   if (!id) return fail(std::move(id.error()));
-  const std::string_view text = string_member_or_empty(message, "data_base64");
+  const std::string text = string_member_or_empty(message, "data_base64");
   if (text.size() > kMaxChunkBase64) return fail("browser transfer chunk is too large");
   auto bytes = decode_base64(text);
   if (!bytes) return fail("invalid browser transfer chunk: " + bytes.error().text);

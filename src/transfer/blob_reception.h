@@ -7,6 +7,7 @@
 
 #include "base/failure.h"
 #include "base/json.h"
+#include "base/message.h"
 
 namespace qlx {
 
@@ -21,7 +22,7 @@ inline constexpr std::size_t kMaxChunkBase64 = 900'000;
 /// While the id's partial file exists without its metadata file (handed over
 /// to the download manager), fails with "browser transfer was already handed
 /// over" and touches nothing.
-Result<Json> handle_blob_begin(const Json& message);
+Result<Json> handle_blob_begin(const Message& message);
 
 /// "blob_chunk": checks "transfer_id", the chunk's length and its Base64,
 /// then appends the bytes to the partial file, which must exist already.  A
@@ -29,6 +30,6 @@ Result<Json> handle_blob_begin(const Json& message);
 /// or a blob_begin that failed half-way) is no longer receiving: "browser
 /// transfer was not started", and the partial file is left untouched.
 /// Reply {"ok":true,"received":<bytes of this chunk>}.
-Result<Json> handle_blob_chunk(const Json& message);
+Result<Json> handle_blob_chunk(const Message& message);
 
 }  // namespace qlx

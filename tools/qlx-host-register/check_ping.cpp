@@ -82,7 +82,7 @@ std::expected<std::string, Fault> ping_host(BrowserFamily family, const Path& ma
   const bool in_time = reply_read.wait_for(kReplyLimit) == std::future_status::ready;
   if (!in_time) kill_child(child);
   const ChildFrame reply = reply_read.get();
-  const std::string expected = to_compact_json(*handle_ping(Json::object()));
+  const std::string expected = to_compact_json(*handle_ping(*parse_message("{}")));
   std::optional<Fault> fault;
   std::optional<std::string> version;
   if (reply.read == FrameRead::kTooLong) {
