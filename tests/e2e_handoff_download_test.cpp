@@ -82,18 +82,35 @@ INSTANTIATE_TEST_SUITE_P(
                   kStandInObject}),
     testing_support::CaseName());
 
-TEST(AddDownload, RequestFileIsTheWholeMessageIndentedInNameOrder) {
+struct RequestCase {
+  const char* name;
+  const char* message;
+  const char* request;  // the request file, byte for byte
+  friend void PrintTo(const RequestCase& c, std::ostream* out) { *out << c.name; }
+};
+
+// The request is the whole message, indented, its members in name order.  It
+// is written from the message's text: it must read as the message's value
+// does, whatever the text's spacing, repeated names and escapes.
+class AddDownloadRequest : public testing::TestWithParam<RequestCase> {};
+
+TEST_P(AddDownloadRequest, IsTheMessageAsItsValueReads) {
   ManagerInstall install;
   install.add_manager(kManagerNames[1]);
-  const auto run = testing_support::run_host(
-      frame_bytes(
-          R"({"url":"https://a.example/f.zip","type":"add_download","source":"chrome",)"
-          R"("extension_version":"2.1","size":1.50,"count":1e2,"nested":{"b":[true],"a":null}})"),
-      install.options());
+  const auto run = testing_support::run_host(frame_bytes(GetParam().message), install.options());
   EXPECT_EQ(run.replies(), std::vector<std::string>{kStandInObject});
   const auto requests = file_names(install.inbox());
   ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(*read_file(install.inbox() / requests[0]),
+  EXPECT_EQ(*read_file(install.inbox() / requests[0]), GetParam().request);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, AddDownloadRequest,
+    testing::Values(
+        RequestCase{
+            "InNameOrder",
+            R"({"url":"https://a.example/f.zip","type":"add_download","source":"chrome",)"
+            R"("extension_version":"2.1","size":1.50,"count":1e2,"nested":{"b":[true],"a":null}})",
             "{\n"
             "  \"count\": 100.0,\n"
             "  \"extension_version\": \"2.1\",\n"
@@ -107,41 +124,28 @@ TEST(AddDownload, RequestFileIsTheWholeMessageIndentedInNameOrder) {
             "  \"source\": \"chrome\",\n"
             "  \"type\": \"add_download\",\n"
             "  \"url\": \"https://a.example/f.zip\"\n"
-            "}");
-}
-
-// The request is written from the message's text: it must read as the
-// message's value does, whatever the text's spacing, repeated names and
-// escapes.
-TEST(AddDownload, RequestFileIsTheMessageAsItsValueReads) {
-  ManagerInstall install;
-  install.add_manager(kManagerNames[1]);
-  const auto run = testing_support::run_host(
-      frame_bytes("{ \"url\" : \"ftp://a.example/\",\r\n\t\"ty\\u0070e\":\"add_download\","
-                  R"("p":{"b":[ -0 , 1E2 ,0.5e1, "\u00e9\/\u0001" ],"a":1,"a":{"z":[],"y":{}}},)"
-                  R"("url":"https://a.example/f.zip" } )"),
-      install.options());
-  EXPECT_EQ(run.replies(), std::vector<std::string>{kStandInObject});
-  const auto requests = file_names(install.inbox());
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(*read_file(install.inbox() / requests[0]),
-            "{\n"
-            "  \"p\": {\n"
-            "    \"a\": {\n"
-            "      \"y\": {},\n"
-            "      \"z\": []\n"
-            "    },\n"
-            "    \"b\": [\n"
-            "      0,\n"
-            "      100.0,\n"
-            "      5.0,\n"
-            "      \"\xC3\xA9/\\u0001\"\n"
-            "    ]\n"
-            "  },\n"
-            "  \"type\": \"add_download\",\n"
-            "  \"url\": \"https://a.example/f.zip\"\n"
-            "}");
-}
+            "}"},
+        RequestCase{"SpacingRepeatedNamesAndEscapes",
+                    "{ \"url\" : \"ftp://a.example/\",\r\n\t\"ty\\u0070e\":\"add_download\","
+                    R"("p":{"b":[ -0 , 1E2 ,0.5e1, "\u00e9\/\u0001" ],"a":1,"a":{"z":[],"y":{}}},)"
+                    R"("url":"https://a.example/f.zip" } )",
+                    "{\n"
+                    "  \"p\": {\n"
+                    "    \"a\": {\n"
+                    "      \"y\": {},\n"
+                    "      \"z\": []\n"
+                    "    },\n"
+                    "    \"b\": [\n"
+                    "      0,\n"
+                    "      100.0,\n"
+                    "      5.0,\n"
+                    "      \"\xC3\xA9/\\u0001\"\n"
+                    "    ]\n"
+                    "  },\n"
+                    "  \"type\": \"add_download\",\n"
+                    "  \"url\": \"https://a.example/f.zip\"\n"
+                    "}"}),
+    testing_support::CaseName());
 
 TEST(AddDownload, RefusedUrlWritesNothingAndStartsNothing) {
   ManagerInstall install;

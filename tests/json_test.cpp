@@ -43,15 +43,27 @@ struct ParseCase {
 
 class ParseJson : public testing::TestWithParam<ParseCase> {};
 
-/// What write_indented_json_text() hands to its sink, piece by piece.
-std::vector<std::string> indented_pieces_of_text(std::string_view text) {
+/// What `write` hands to its sink, piece by piece.
+std::vector<std::string> written_pieces(const ByteProducer& write) {
   std::vector<std::string> pieces;
-  const auto written = write_indented_json_text(text, [&pieces](std::string_view piece) {
+  const auto written = write([&pieces](std::string_view piece) {
     pieces.emplace_back(piece);
     return Result<void>{};
   });
   EXPECT_TRUE(written) << written.error().text;
   return pieces;
+}
+
+/// What write_indented_json() hands to its sink, piece by piece.
+std::vector<std::string> indented_pieces(const Json& value) {
+  return written_pieces(
+      [&value](const ByteSink& sink) { return write_indented_json(value, sink); });
+}
+
+/// What write_indented_json_text() hands to its sink, piece by piece.
+std::vector<std::string> indented_pieces_of_text(std::string_view text) {
+  return written_pieces(
+      [text](const ByteSink& sink) { return write_indented_json_text(text, sink); });
 }
 
 std::string joined(const std::vector<std::string>& pieces) {
@@ -78,12 +90,10 @@ TEST_P(ParseJson, GivesTheExpectedValueOrFailure) {
   // Written from the text, the indented form is that of the value.
   const std::string indented = to_indented_json(*parse_json(text));
   EXPECT_EQ(joined(indented_pieces_of_text(text)), indented);
-  std::string from_message;
-  ASSERT_TRUE(write_indented_message(*message, [&from_message](std::string_view piece) {
-    from_message += piece;
-    return Result<void>{};
-  }));
-  EXPECT_EQ(from_message, indented);
+  EXPECT_EQ(joined(written_pieces([&message](const ByteSink& sink) {
+              return write_indented_message(*message, sink);
+            })),
+            indented);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -320,17 +330,6 @@ struct WriteCase {
 };
 
 class WriteJson : public testing::TestWithParam<WriteCase> {};
-
-/// What write_indented_json() hands to its sink, piece by piece.
-std::vector<std::string> indented_pieces(const Json& value) {
-  std::vector<std::string> pieces;
-  const auto written = write_indented_json(value, [&pieces](std::string_view piece) {
-    pieces.emplace_back(piece);
-    return Result<void>{};
-  });
-  EXPECT_TRUE(written) << written.error().text;
-  return pieces;
-}
 
 TEST_P(WriteJson, WritesBothForms) {
   EXPECT_EQ(to_compact_json(GetParam().value), GetParam().compact);
