@@ -1,13 +1,16 @@
 // parse_json and both writers against nlohmann's own parse and dump, on the
 // two shapes of 2 MiB message the host meets: a blob_chunk that is almost all
 // one Base64 string, and a message of thousands of small members and numbers;
-// and on an everyday add_download message of a few hundred bytes.
+// and on an everyday add_download message of a few hundred bytes.  Beside
+// them, the host's own way with a message: checked and its members listed
+// (parse_message), and its indented form written from its text.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <string>
 
 #include "base/json.h"
+#include "base/message.h"
 #include "host/channel.h"
 
 namespace {
@@ -71,6 +74,31 @@ void parse_ours(benchmark::State& state, int which) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
+void message_ours(benchmark::State& state, int which) {
+  const std::string& text = message(which);
+  for (auto _ : state) {
+    auto read = qlx::parse_message(text);
+    if (!read) state.SkipWithError(read.error().text.c_str());
+    benchmark::DoNotOptimize(read);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+void indented_from_text(benchmark::State& state, int which) {
+  const qlx::Message read = *qlx::parse_message(message(which));
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    std::string text;
+    (void)qlx::write_indented_message(read, [&text](std::string_view piece) {
+      text += piece;
+      return qlx::Result<void>();
+    });
+    bytes += text.size();
+    benchmark::DoNotOptimize(text);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+}
+
 void parse_nlohmann(benchmark::State& state, int which) {
   const std::string& text = message(which);
   for (auto _ : state) {
@@ -115,6 +143,9 @@ BENCHMARK_CAPTURE(parse_ours, records, kRecords);
 BENCHMARK_CAPTURE(parse_nlohmann, records, kRecords);
 BENCHMARK_CAPTURE(parse_ours, add_download, kAddDownload);
 BENCHMARK_CAPTURE(parse_nlohmann, add_download, kAddDownload);
+BENCHMARK_CAPTURE(message_ours, blob_chunk, kBlob);
+BENCHMARK_CAPTURE(message_ours, records, kRecords);
+BENCHMARK_CAPTURE(message_ours, add_download, kAddDownload);
 BENCHMARK_CAPTURE(compact_ours, blob_chunk, kBlob);
 BENCHMARK_CAPTURE(compact_nlohmann, blob_chunk, kBlob);
 BENCHMARK_CAPTURE(compact_ours, records, kRecords);
@@ -127,5 +158,8 @@ BENCHMARK_CAPTURE(indented_ours, records, kRecords);
 BENCHMARK_CAPTURE(indented_nlohmann, records, kRecords);
 BENCHMARK_CAPTURE(indented_ours, add_download, kAddDownload);
 BENCHMARK_CAPTURE(indented_nlohmann, add_download, kAddDownload);
+BENCHMARK_CAPTURE(indented_from_text, blob_chunk, kBlob);
+BENCHMARK_CAPTURE(indented_from_text, records, kRecords);
+BENCHMARK_CAPTURE(indented_from_text, add_download, kAddDownload);
 
 }  // namespace
