@@ -32,10 +32,14 @@ inline constexpr int kMaxJsonDepth = 127;
 /// "recursion limit exceeded".
 Result<Json> parse_json(std::string_view text);
 
+struct JsonMembers;
+
 /// Whether parse_json(text) would succeed, with its failure when it would not,
 /// but without building the value: nothing is allocated for what the text
-/// holds, however many values it has.
-Result<void> check_json(std::string_view text);
+/// holds, however many values it has.  When `top_members` is not null and
+/// the text is an object, they become its members as json_object_members()
+/// finds them (no members for any other text), found in the same pass.
+Result<void> check_json(std::string_view text, JsonMembers* top_members = nullptr);
 
 /// A member name that occurs again in one object.
 struct RepeatedMember {
@@ -71,8 +75,6 @@ inline constexpr std::size_t kJsonPieceBytes = 64 * 1024;
 /// its compact form) is never held whole.  Stops at the first piece that the
 /// sink refuses and returns that failure.
 Result<void> write_indented_json(const Json& value, const ByteSink& sink);
-
-struct JsonMembers;
 
 /// write_indented_json(*parse_json(text)) for a text that check_json()
 /// accepted, made from the text itself: no value tree is built, and the

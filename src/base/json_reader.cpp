@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/json.h"
+#include "base/json_scan.h"
 #include "base/json_text.h"
 #include "base/utf8.h"
 
@@ -80,6 +81,13 @@ struct Reader {
   const RepeatedMemberReport* report = nullptr;  // null: repeated names are not reported
   const char* failure_description = nullptr;
   const char* failure_at = nullptr;  // the offending byte; `end` for a premature end
+  /// Checking only: the members of the top-level object, listed as they are
+  /// read (null: not listed), and where the member being read has its name
+  /// (between the quotes) and its value.
+  JsonMembers* top_members = nullptr;
+  const char* top_name_at = nullptr;
+  const char* top_name_end = nullptr;
+  const char* top_value_at = nullptr;
 
   /// An array or object that is still open.  Array elements wait in `items`
   /// (from `first` on) until the array closes and gets exactly their number.
@@ -89,6 +97,8 @@ struct Reader {
     Json object;
     std::string key;
   };
+
+  std::size_t offset(const char* at) const { return static_cast<std::size_t>(at - begin); }
 
   bool fault(const char* description, const char* at) {
     failure_description = description;
@@ -337,6 +347,9 @@ struct Reader {
       // A value is due.
       skip_space();
       if (p == end) return fault_eof(kEofInValue);
+      if (!kTree && top_members != nullptr && levels.size() == 1 && !levels[0].is_array) {
+        top_value_at = p;
+      }
       switch (*p) {
         case '[':
           if (levels.size() == static_cast<std::size_t>(kMaxJsonDepth)) {
@@ -366,7 +379,7 @@ struct Reader {
           }
           if (*p != '"') return fault_here("key must be a string");
           levels.push_back(Level{false, 0, kTree ? Json::object() : Json(), std::string()});
-          if (!read_key(kTree ? &levels.back().key : nullptr)) return false;
+          if (!read_key(kTree ? &levels.back().key : nullptr, levels.size())) return false;
           continue;
         case '"': {
           ++p;
@@ -411,6 +424,7 @@ struct Reader {
       // `value` is complete: give it to the innermost open level and read
       // what follows, closing levels until another value is due.
       for (;;) {
+        const char* value_end = p;
         skip_space();
         if (levels.empty()) {
           if (p != end) return fault_here("trailing characters");
@@ -441,6 +455,9 @@ struct Reader {
               if (report != nullptr) (*report)({levels.size(), member->first, member->second});
               member->second = std::move(value);
             }
+          } else if (top_members != nullptr && levels.size() == 1) {
+            append_member(*top_members, offset(top_name_at), offset(top_name_end),
+                          offset(top_value_at), offset(value_end));
           }
           if (p == end) return fault_eof(kEofInObject);
           if (*p == ',') {
@@ -449,23 +466,30 @@ struct Reader {
             if (p == end) return fault_eof(kEofInObject);
             if (*p == '}') return fault_here("trailing comma");
             if (*p != '"') return fault_here("key must be a string");
-            if (!read_key(kTree ? &level.key : nullptr)) return false;
+            if (!read_key(kTree ? &level.key : nullptr, levels.size())) return false;
             break;
           }
           if (*p != '}') return fault_here("expected `,` or `}`");
           ++p;
           if constexpr (kTree) value = std::move(level.object);
+          if (!kTree && top_members != nullptr && levels.size() == 1) top_members->end = offset(p);
           levels.pop_back();
         }
       }
     }
   }
 
-  /// `p` is on the opening quote of a member name; on success it is just past
-  /// the colon that follows the name.
-  bool read_key(std::string* key) {
+  /// `p` is on the opening quote of a member name of an object at `depth`
+  /// (1: the top level); on success it is just past the colon that follows
+  /// the name.
+  bool read_key(std::string* key, std::size_t depth) {
     ++p;
+    const char* name_at = p;
     if (!read_string(key)) return false;
+    if (depth == 1) {
+      top_name_at = name_at;
+      top_name_end = p - 1;
+    }
     skip_space();
     if (p == end) return fault_eof(kEofInObject);
     if (*p != ':') return fault_here("expected `:`");
@@ -491,10 +515,15 @@ Result<Json> parse_json(std::string_view text, const RepeatedMemberReport& repor
   return parse(text, &report);
 }
 
-Result<void> check_json(std::string_view text) {
+Result<void> check_json(std::string_view text, JsonMembers* top_members) {
   Reader reader{text.data(), text.data(), text.data() + text.size()};
+  if (top_members != nullptr) {
+    *top_members = JsonMembers{text, {}, {}, 0};
+    reader.top_members = top_members;
+  }
   Json unused;
   if (!reader.read_document<Build::kCheck>(unused)) return fail(reader.failure_text());
+  if (top_members != nullptr) order_members(*top_members);
   return {};
 }
 

@@ -95,27 +95,37 @@ JsonMembers json_object_members(std::string_view text, std::size_t at) {
     const char* name = p + 1;
     p = string_end(name, end);
     const char* name_end = p - 1;
-    JsonMember member{offset(name), offset(name_end) - offset(name), 0, 0};
-    if (std::memchr(name, '\\', static_cast<std::size_t>(name_end - name)) != nullptr) {
-      // A name with escapes is compared and written as it reads.
-      auto decoded = parse_json(std::string_view(name - 1, static_cast<std::size_t>(p - name + 1)));
-      const auto& bytes = decoded->get_ref<const std::string&>();
-      member.name_at = static_cast<std::uint32_t>(members.decoded_names.size()) | kDecodedName;
-      member.name_size = static_cast<std::uint32_t>(bytes.size());
-      members.decoded_names += bytes;
-    }
     p = skip_space(skip_space(p, end) + 1, end);  // past the colon
     const char* value = p;
     p = value_end(p, end);
-    member.value_at = offset(value);
-    member.value_size = offset(p) - offset(value);
-    members.list.push_back(member);
+    append_member(members, offset(name), offset(name_end), offset(value), offset(p));
     p = skip_space(p, end);
     if (*p == '}') break;
     p = skip_space(p + 1, end);  // past the comma
   }
   members.end = offset(p + 1);
+  order_members(members);
+  return members;
+}
 
+void append_member(JsonMembers& members, std::size_t name_at, std::size_t name_end,
+                   std::size_t value_at, std::size_t value_end) {
+  JsonMember member{
+      static_cast<std::uint32_t>(name_at), static_cast<std::uint32_t>(name_end - name_at),
+      static_cast<std::uint32_t>(value_at), static_cast<std::uint32_t>(value_end - value_at)};
+  const char* name = members.text.data() + name_at;
+  if (std::memchr(name, '\\', member.name_size) != nullptr) {
+    // A name with escapes is compared and written as it reads.
+    auto decoded = parse_json(std::string_view(name - 1, member.name_size + 2));
+    const auto& bytes = decoded->get_ref<const std::string&>();
+    member.name_at = static_cast<std::uint32_t>(members.decoded_names.size()) | kDecodedName;
+    member.name_size = static_cast<std::uint32_t>(bytes.size());
+    members.decoded_names += bytes;
+  }
+  members.list.push_back(member);
+}
+
+void order_members(JsonMembers& members) {
   // In name order, and of each name only the last: the reader's "last one
   // wins".  Equal names keep their text order, the last being the largest.
   std::sort(members.list.begin(), members.list.end(),
@@ -133,7 +143,6 @@ JsonMembers json_object_members(std::string_view text, std::size_t at) {
     *kept++ = *next;
   }
   members.list.erase(kept, members.list.end());
-  return members;
 }
 
 }  // namespace qlx

@@ -47,6 +47,15 @@ std::size_t json_value_end(std::string_view text, std::size_t at);
 /// than 2 GiB.
 JsonMembers json_object_members(std::string_view text, std::size_t at);
 
+/// Lists a member of an object of `members.text` at the end, in text order:
+/// its name's bytes lie in [name_at, name_end) (between the quotes), its
+/// value's in [value_at, value_end).  Once all are listed, order_members().
+void append_member(JsonMembers& members, std::size_t name_at, std::size_t name_end,
+                   std::size_t value_at, std::size_t value_end);
+
+/// Puts the listed members in name order and keeps the last of each name.
+void order_members(JsonMembers& members);
+
 /// Where the text's value begins: its first byte that is not white space.
 std::size_t json_value_start(std::string_view text, std::size_t at = 0);
 

@@ -5,13 +5,9 @@
 namespace qlx {
 
 Result<Message> parse_message(std::string_view text) {
-  if (auto checked = check_json(text); !checked) return fail(std::move(checked.error()));
   Message message{text, {}};
-  const std::size_t start = json_value_start(text);
-  if (text[start] == '{') {
-    message.members = json_object_members(text, start);
-  } else {
-    message.members.text = text;
+  if (auto checked = check_json(text, &message.members); !checked) {
+    return fail(std::move(checked.error()));
   }
   return message;
 }
