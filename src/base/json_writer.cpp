@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -299,11 +300,8 @@ std::size_t put_text_value(Out& out, std::string_view text, std::size_t at, std:
     return p + 1;
   }
   if (first == '{') {
-    JsonMembers found;
-    if (members == nullptr) {
-      found = json_object_members(text, at);
-      members = &found;
-    }
+    std::optional<JsonMembers> found;
+    if (members == nullptr) members = &found.emplace(json_object_members(text, at));
     if (members->list.empty()) {
       out.put("{}");
       return members->end;
