@@ -64,24 +64,24 @@ const std::string& message(int which) {
   return which == 0 ? blob : which == 1 ? records : add_download;
 }
 
-void parse_ours(benchmark::State& state, int which) {
+/// Reads the message again and again with `read`, which returns a Result.
+template <typename Read>
+void read_with(benchmark::State& state, int which, Read read) {
   const std::string& text = message(which);
   for (auto _ : state) {
-    auto value = qlx::parse_json(text);
-    if (!value) state.SkipWithError(value.error().text.c_str());
-    benchmark::DoNotOptimize(value);
+    auto got = read(text);
+    if (!got) state.SkipWithError(got.error().text.c_str());
+    benchmark::DoNotOptimize(got);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
+void parse_ours(benchmark::State& state, int which) {
+  read_with(state, which, [](const std::string& text) { return qlx::parse_json(text); });
+}
+
 void message_ours(benchmark::State& state, int which) {
-  const std::string& text = message(which);
-  for (auto _ : state) {
-    auto read = qlx::parse_message(text);
-    if (!read) state.SkipWithError(read.error().text.c_str());
-    benchmark::DoNotOptimize(read);
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+  read_with(state, which, [](const std::string& text) { return qlx::parse_message(text); });
 }
 
 void indented_from_text(benchmark::State& state, int which) {
