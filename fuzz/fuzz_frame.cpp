@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (;;) {
     auto message = qlx::read_message(source);
     if (!message || !*message) break;
-    auto value = qlx::parse_json((*message)->text);
+    auto value = qlx::parse_json((*message)->text());
     if (!value) std::abort();
     const std::string frame = qlx::frame_reply(*value);
     if (qlx::frame_length(frame.data()) != frame.size() - qlx::kFramePrefixBytes) std::abort();

@@ -49,7 +49,7 @@ TEST_P(ReadMessage, GivesTheExpectedOutcome) {
   } else if (!*got) {
     outcome = "end";
   } else {
-    outcome = "message:" + to_compact_json(*parse_json((*got)->text));
+    outcome = "message:" + to_compact_json(*parse_json((*got)->text()));
   }
   EXPECT_EQ(outcome, c.outcome);
   EXPECT_EQ(memory.offset, c.consumed);

@@ -81,7 +81,7 @@ Result<void> write_indented_json(const Json& value, const ByteSink& sink);
 /// memory it takes is that of the member lists of the objects it is inside
 /// (json_object_members()), however many values the text holds.
 /// `top_members`, when not null, are the members of the text's top-level
-/// object, found already.
+/// object, found already (unused when the text is no object).
 Result<void> write_indented_json_text(std::string_view text, const ByteSink& sink,
                                       const JsonMembers* top_members = nullptr);
 

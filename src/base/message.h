@@ -13,8 +13,9 @@ namespace qlx {
 /// needs it asks for by name (base/member.h), and a message handed on whole
 /// is written from its text.  Views the text, which must outlive it.
 struct Message {
-  std::string_view text;
-  JsonMembers members;  // no members when the text is no object
+  JsonMembers members;  // of the text's top-level object; none when the text is no object
+
+  std::string_view text() const { return members.text; }
 };
 
 /// The message of a text shorter than 2 GiB, or the failure that
