@@ -17,7 +17,6 @@
 #include "platform/sleep.h"
 #include "store/abandoned_files.h"
 #include "store/data_dir.h"
-#include "store/json_file.h"
 
 namespace qlx {
 namespace {
@@ -86,8 +85,7 @@ void remove_abandoned_staged_requests(const Path& staging, std::uint64_t now_ms)
            return std::nullopt;
          }
          auto changed = modified_time_ms(staging / name);
-         if (!changed) return std::nullopt;
-         return *changed;
+         return changed ? std::optional(*changed) : std::nullopt;
        },
        .remove = [&staging](const Path& name) { (void)remove_file(staging / name); }});
 }
